@@ -1,0 +1,70 @@
+#include <background_common/macro_info.hpp>
+
+#include <absl/strings/str_cat.h>
+
+#include <background_common/macro_info_impl.hpp>
+
+namespace velk::internal {
+namespace {
+
+// Deletes `name` from `manager` when it still holds `attribute`.
+template <typename T>
+void remove_if_owned(AttributeManager& manager, char const* name,
+                     std::shared_ptr<VariableAttribute<T>> const& attribute) noexcept {
+  if (!attribute) return;
+  try {
+    if (manager.find_attribute<T>(name) == attribute) manager.delete_attribute(name);
+  } catch (...) {
+    // Another attribute of another type took the name: it is not ours to remove.
+  }
+}
+
+}  // namespace
+
+MacroInfo::Impl const& MacroInfo::Impl::of(MacroInfo const& info, char const* operation) {
+  if (!info.impl_ || !info.impl_->vertices || !info.impl_->elements) {
+    throw LumoraException{
+        absl::StrCat("[", operation, "] the macro-information data base is not initialised")};
+  }
+  return *info.impl_;
+}
+
+MacroInfo::Impl& MacroInfo::Impl::of(MacroInfo& info, char const* operation) {
+  return const_cast<Impl&>(of(static_cast<MacroInfo const&>(info), operation));
+}
+
+MacroInfo::MacroInfo() : impl_{std::make_unique<Impl>()} {}
+
+MacroInfo::MacroInfo(MacroInfo&& other) noexcept = default;
+
+MacroInfo::~MacroInfo() = default;
+
+std::vector<MeshElement> const& MacroInfo::macro_elements(index_t edge) const {
+  auto const& store = Impl::of(*this, "MacroInfo::macro_elements");
+  detail::check_index(edge, store.elements->size(), "MacroInfo::macro_elements", "edge");
+  return store.elements->value(edge);
+}
+
+std::vector<MeshVertex> const& MacroInfo::macro_vertices(index_t vertex) const {
+  auto const& store = Impl::of(*this, "MacroInfo::macro_vertices");
+  detail::check_index(vertex, store.vertices->size(), "MacroInfo::macro_vertices", "vertex");
+  return store.vertices->value(vertex);
+}
+
+void MacroInfo::initialize_macro_info_data_base(AttributeManager& vertex_attribute_manager,
+                                                AttributeManager& edge_attribute_manager) {
+  if (!impl_) impl_ = std::make_unique<Impl>();
+  impl_->vertices = vertex_attribute_manager.find_or_create_attribute<std::vector<MeshVertex>>(
+      VERTEX_ATTRIBUTE_NAME, {});
+  impl_->elements = edge_attribute_manager.find_or_create_attribute<std::vector<MeshElement>>(
+      EDGE_ATTRIBUTE_NAME, {});
+}
+
+void MacroInfo::clean_macro_info_data_base(AttributeManager& vertex_attribute_manager,
+                                           AttributeManager& edge_attribute_manager) noexcept {
+  if (!impl_) return;
+  remove_if_owned(vertex_attribute_manager, VERTEX_ATTRIBUTE_NAME, impl_->vertices);
+  remove_if_owned(edge_attribute_manager, EDGE_ATTRIBUTE_NAME, impl_->elements);
+}
+
+}  // namespace velk::internal

@@ -1,0 +1,78 @@
+#include <background_common/macro_info_builder.hpp>
+
+#include <absl/container/flat_hash_set.h>
+#include <absl/strings/str_cat.h>
+
+#include <background_common/macro_info_impl.hpp>
+
+namespace velk::internal {
+
+struct MacroInfoBuilder::Impl {
+  MacroInfo& info;
+};
+
+MacroInfo& MacroInfoBuilder::bound_info(char const* operation) const {
+  if (!impl_) {
+    throw LumoraException{absl::StrCat("[", operation, "] the builder was moved from")};
+  }
+  return impl_->info;
+}
+
+MacroInfoBuilder::MacroInfoBuilder(MacroInfo& info) : impl_{std::make_unique<Impl>(Impl{info})} {}
+
+MacroInfoBuilder::MacroInfoBuilder(MacroInfoBuilder&& other) noexcept = default;
+
+MacroInfoBuilder::~MacroInfoBuilder() = default;
+
+void MacroInfoBuilder::update_vertex(MultiMapping<index_t> const& mapping) {
+  static constexpr char const* OPERATION = "MacroInfoBuilder::update_vertex";
+  auto& vertices = *MacroInfo::Impl::of(bound_info(OPERATION), OPERATION).vertices;
+  detail::check_index(mapping.first, vertices.size(), OPERATION, "vertex");
+  for (auto const vertex : mapping.second) {
+    detail::check_index(vertex, vertices.size(), OPERATION, "vertex");
+  }
+  std::vector<MeshVertex> merged;
+  absl::flat_hash_set<MeshVertex> seen;
+  auto const append_new = [&merged, &seen](std::vector<MeshVertex> const& list) {
+    for (auto const& macro_vertex : list) {
+      if (seen.insert(macro_vertex).second) merged.push_back(macro_vertex);
+    }
+  };
+  append_new(vertices.value(mapping.first));
+  for (auto const vertex : mapping.second) append_new(vertices.value(vertex));
+  vertices.set_value(mapping.first, std::move(merged));
+}
+
+void MacroInfoBuilder::update_vertices(absl::Span<MultiMapping<index_t> const> mappings) {
+  for (auto const& mapping : mappings) update_vertex(mapping);
+}
+
+void MacroInfoBuilder::update_element(Mapping<index_t> const& mapping) {
+  static constexpr char const* OPERATION = "MacroInfoBuilder::update_element";
+  auto& elements = *MacroInfo::Impl::of(bound_info(OPERATION), OPERATION).elements;
+  detail::check_index(mapping.first, elements.size(), OPERATION, "edge");
+  detail::check_index(mapping.second, elements.size(), OPERATION, "edge");
+  if (mapping.first == mapping.second) return;
+  auto copy = elements.value(mapping.second);
+  elements.set_value(mapping.first, std::move(copy));
+}
+
+void MacroInfoBuilder::add_macro_vertex_info(MeshVertex const& macro_vertex, index_t vertex) {
+  static constexpr char const* OPERATION = "MacroInfoBuilder::add_macro_vertex_info";
+  auto& vertices = *MacroInfo::Impl::of(bound_info(OPERATION), OPERATION).vertices;
+  detail::check_index(vertex, vertices.size(), OPERATION, "vertex");
+  vertices.modify_value(vertex, [&macro_vertex](std::vector<MeshVertex>& list) {
+    list.push_back(macro_vertex);
+  });
+}
+
+void MacroInfoBuilder::add_macro_element_info(MeshElement const& macro_element, index_t edge) {
+  static constexpr char const* OPERATION = "MacroInfoBuilder::add_macro_element_info";
+  auto& elements = *MacroInfo::Impl::of(bound_info(OPERATION), OPERATION).elements;
+  detail::check_index(edge, elements.size(), OPERATION, "edge");
+  elements.modify_value(edge, [&macro_element](std::vector<MeshElement>& list) {
+    list.push_back(macro_element);
+  });
+}
+
+}  // namespace velk::internal

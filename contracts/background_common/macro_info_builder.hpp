@@ -1,0 +1,58 @@
+// The write side of a `MacroInfo`.
+//
+//   builder.add_macro_vertex_info(velk::MeshVertex{input.id(), v}, background_vertex);
+//   builder.add_macro_element_info(velk::MeshElement{input.id(), e}, background_edge);
+//   builder.update_element({new_edge, split_edge});   // new_edge now carries split_edge's list
+#pragma once
+
+#include <memory>
+
+#include <absl/types/span.h>
+
+#include <background_common/macro_info.hpp>
+#include <basic/mapping.hpp>
+
+namespace velk::internal {
+
+// Writes one `MacroInfo`, which must outlive the builder. Movable, not copyable; a
+// moved-from builder may only be destroyed. Every call checks its indices against the
+// background and throws `LumoraException` naming the bad one, changing nothing.
+class VELK_BACKGROUND_COMMON_API MacroInfoBuilder {
+ public:
+  MacroInfoBuilder(MacroInfoBuilder&& other) noexcept;
+  virtual ~MacroInfoBuilder();
+  MacroInfoBuilder(MacroInfoBuilder const&) = delete;
+  MacroInfoBuilder& operator=(MacroInfoBuilder const&) = delete;
+  MacroInfoBuilder& operator=(MacroInfoBuilder&&) = delete;
+
+  // After a merge of vertices: `mapping.first` (the vertex that remains) carries the
+  // union, without duplicates, of what it and every vertex of `mapping.second` carried,
+  // its own entries first, then the others' in the order met. The listed vertices keep
+  // their lists.
+  virtual void update_vertex(MultiMapping<index_t> const& mapping);
+
+  // `update_vertex` for each mapping, in order.
+  void update_vertices(absl::Span<MultiMapping<index_t> const> mappings);
+
+  // The edge `mapping.first` (receiving) now carries a copy of the list of the edge
+  // `mapping.second` (source); a self-mapping changes nothing.
+  void update_element(Mapping<index_t> const& mapping);
+
+  // Appends `macro_vertex` to the background vertex's list (a repeat is appended again).
+  void add_macro_vertex_info(MeshVertex const& macro_vertex, index_t vertex);
+
+  // Appends `macro_element` to the background edge's list (a repeat is appended again).
+  void add_macro_element_info(MeshElement const& macro_element, index_t edge);
+
+ protected:
+  explicit MacroInfoBuilder(MacroInfo& info);
+
+ private:
+  // The store this builder writes; throws `LumoraException` on a moved-from builder.
+  MacroInfo& bound_info(char const* operation) const;
+
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace velk::internal

@@ -1,0 +1,88 @@
+#include <basic/logger.hpp>
+
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+
+namespace velk {
+namespace {
+
+// Severity rank of each level, indexed by enumerator value.
+constexpr int SEVERITY[] = {/*info*/ 2, /*debug*/ 1, /*trace*/ 0, /*warn*/ 3,
+                            /*err*/ 4,  /*critical*/ 5, /*off*/ 6};
+
+int severity(Logger::LEVEL level) { return SEVERITY[static_cast<unsigned>(level) % 7]; }
+
+std::atomic<int>& threshold() {
+  static std::atomic<int> current{severity(Logger::LEVEL::info)};
+  return current;
+}
+
+struct Sink {
+  std::mutex mutex;
+  Logger::Handler handler;
+};
+
+Sink& sink() {
+  static Sink instance;
+  return instance;
+}
+
+}  // namespace
+
+void Logger::set_level(LEVEL level) {
+  threshold().store(severity(level), std::memory_order_relaxed);
+}
+
+Logger::LEVEL Logger::level() {
+  auto const current = threshold().load(std::memory_order_relaxed);
+  for (unsigned value = 0; value < 7; ++value) {
+    if (SEVERITY[value] == current) return static_cast<LEVEL>(value);
+  }
+  return LEVEL::info;
+}
+
+bool Logger::is_enabled(LEVEL level) {
+  return level != LEVEL::off && severity(level) >= threshold().load(std::memory_order_relaxed);
+}
+
+void Logger::set_handler(Handler handler) {
+  auto& target = sink();
+  std::lock_guard<std::mutex> guard{target.mutex};
+  target.handler = std::move(handler);
+}
+
+void Logger::log(LEVEL level, std::string_view line) {
+  if (!is_enabled(level)) return;
+  auto& target = sink();
+  std::lock_guard<std::mutex> guard{target.mutex};
+  if (target.handler) {
+    target.handler(level, line);
+    return;
+  }
+  auto const name = level_name(level);
+  std::fprintf(stderr, "[%.*s] %.*s\n", static_cast<int>(name.size()), name.data(),
+               static_cast<int>(line.size()), line.data());
+}
+
+void Logger::log_trace(std::string const& line) { log(LEVEL::trace, line); }
+void Logger::log_debug(std::string const& line) { log(LEVEL::debug, line); }
+void Logger::log_info(std::string const& line) { log(LEVEL::info, line); }
+void Logger::log_warn(std::string const& line) { log(LEVEL::warn, line); }
+void Logger::log_error(std::string const& line) { log(LEVEL::err, line); }
+void Logger::log_critical(std::string const& line) { log(LEVEL::critical, line); }
+
+std::string_view Logger::level_name(LEVEL level) {
+  switch (level) {
+    case LEVEL::info: return "info";
+    case LEVEL::debug: return "debug";
+    case LEVEL::trace: return "trace";
+    case LEVEL::warn: return "warn";
+    case LEVEL::err: return "error";
+    case LEVEL::critical: return "critical";
+    case LEVEL::off: return "off";
+  }
+  return "unknown";
+}
+
+}  // namespace velk

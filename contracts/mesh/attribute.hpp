@@ -1,0 +1,100 @@
+// Typed per-element values kept by an `AttributeManager`.
+//
+//   auto weights = curve.edge_attribute_manager().find_or_create_attribute<double>("w", 1.0);
+//   weights->set_value(edge, 2.0);
+//   weights->value(edge);                       // 2.0
+#pragma once
+
+#include <algorithm>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include <absl/types/span.h>
+
+#include <basic/common.hpp>
+#include <basic/lumora_exception.hpp>
+#include <mesh/lumora_mesh_export.hpp>
+
+namespace velk {
+
+// The type-independent side of an attribute: what its manager does to it when elements
+// are created, renumbered or the mesh is cloned.
+class LUMORA_MESH_API AttributeBase {
+ public:
+  virtual ~AttributeBase();
+  AttributeBase(AttributeBase const&) = delete;
+  AttributeBase& operator=(AttributeBase const&) = delete;
+
+  virtual index_t size() const = 0;
+
+  // Grows (new elements take the default value) or shrinks to `size` elements.
+  virtual void resize(index_t size) = 0;
+
+  // Keeps element i as element `old_to_new[i]`, drops those mapped to `NO_ID`.
+  virtual void renumber(absl::Span<index_t const> old_to_new, index_t new_size) = 0;
+
+  // An independent deep copy.
+  virtual std::shared_ptr<AttributeBase> clone() const = 0;
+
+ protected:
+  AttributeBase();
+};
+
+// One value of type `T` per element, `default_value()` for elements never written.
+// Handed out as `std::shared_ptr`: it stays valid after its manager deleted it (it then
+// no longer follows the mesh's elements).
+template <typename T>
+class LUMORA_MESH_API VariableAttribute final : public AttributeBase {
+ public:
+  VariableAttribute(T default_value, index_t size)
+      : default_value_(std::move(default_value)), values_(size, default_value_) {}
+
+  index_t size() const override { return static_cast<index_t>(values_.size()); }
+
+  T const& default_value() const { return default_value_; }
+
+  // Throws `LumoraException` when `element` is out of range.
+  T const& value(index_t element) const {
+    detail::check_index(element, size(), "VariableAttribute::value", "element");
+    return values_[element];
+  }
+
+  void set_value(index_t element, T value) {
+    detail::check_index(element, size(), "VariableAttribute::set_value", "element");
+    values_[element] = std::move(value);
+  }
+
+  // Calls `modifier(T&)` on the stored value in place.
+  template <typename Modifier>
+  void modify_value(index_t element, Modifier&& modifier) {
+    detail::check_index(element, size(), "VariableAttribute::modify_value", "element");
+    std::forward<Modifier>(modifier)(values_[element]);
+  }
+
+  void resize(index_t size) override { values_.resize(size, default_value_); }
+
+  void renumber(absl::Span<index_t const> old_to_new, index_t new_size) override {
+    std::vector<T> renumbered(new_size, default_value_);
+    auto const count = std::min<std::size_t>(old_to_new.size(), values_.size());
+    for (std::size_t old_index = 0; old_index < count; ++old_index) {
+      auto const new_index = old_to_new[old_index];
+      if (new_index != NO_ID && new_index < new_size) {
+        renumbered[new_index] = std::move(values_[old_index]);
+      }
+    }
+    values_ = std::move(renumbered);
+  }
+
+  std::shared_ptr<AttributeBase> clone() const override {
+    auto copy = std::make_shared<VariableAttribute<T>>(default_value_, 0);
+    copy->values_ = values_;
+    return copy;
+  }
+
+ private:
+  T default_value_;
+  std::vector<T> values_;
+};
+
+}  // namespace velk

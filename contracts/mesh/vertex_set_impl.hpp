@@ -1,0 +1,13 @@
+// Private state of `VertexSet`, shared by the vertex set and the graph builder only.
+#pragma once
+
+#include <mesh/vertex_set.hpp>
+
+namespace velk {
+
+struct VertexSet::Impl {
+  index_t nb_vertices{0};
+  mutable AttributeManager vertex_attributes;
+};
+
+}  // namespace velk

@@ -1,0 +1,163 @@
+#include <modifier/edged_curve_modifier.hpp>
+
+#include <algorithm>
+#include <cmath>
+
+#include <absl/strings/str_cat.h>
+
+#include <geometry/tolerance.hpp>
+
+#include "edge_position_index.hpp"
+
+namespace velk {
+
+struct EdgedCurveModifier<1>::Impl {
+  EdgedCurve<1> const& curve;
+  EdgedCurveBuilder<1>& builder;
+  // Mutable: a const lookup may have to bring the index up to date first.
+  mutable detail::EdgePositionIndex index;
+  mutable std::uint64_t indexed_revision{~std::uint64_t{0}};
+
+  double x(index_t vertex) const { return curve.point(vertex).value(0); }
+
+  bool is_indexable(index_t edge) const {
+    if (curve.is_edge_detached(edge)) return false;
+    auto const& vertices = curve.edge_vertices(edge);
+    return vertices[0] < curve.nb_vertices() && vertices[1] < curve.nb_vertices();
+  }
+
+  void index_edge(index_t edge) const {
+    if (!is_indexable(edge)) {
+      index.remove(edge);
+      return;
+    }
+    auto const& vertices = curve.edge_vertices(edge);
+    index.assign(edge, x(vertices[0]), x(vertices[1]));
+  }
+
+  void synchronize() const {
+    if (indexed_revision == curve.revision()) return;
+    index.clear();
+    for (index_t edge = 0; edge < curve.nb_edges(); ++edge) index_edge(edge);
+    indexed_revision = curve.revision();
+  }
+
+  void reindex_edges_around(index_t vertex) const {
+    for (auto const& around : curve.edges_around_vertex(vertex)) index_edge(around.edge_id);
+  }
+
+  bool contains(index_t edge, double position) const {
+    auto const& vertices = curve.edge_vertices(edge);
+    auto const first = x(vertices[0]);
+    auto const second = x(vertices[1]);
+    return std::min(first, second) - GEOMETRIC_TOLERANCE <= position &&
+           position <= std::max(first, second) + GEOMETRIC_TOLERANCE;
+  }
+
+  void check_live_edge(index_t edge, char const* operation) const {
+    detail::check_index(edge, curve.nb_edges(), operation, "edge");
+    if (!is_indexable(edge)) {
+      throw LumoraException{absl::StrCat("[", operation, "] edge ", edge, " is detached")};
+    }
+  }
+
+  static void check_finite(Point<1> const& point, char const* operation) {
+    if (!point.is_finite()) {
+      throw LumoraException{absl::StrCat("[", operation, "] point ", point.string(),
+                                         " is not finite")};
+    }
+  }
+};
+
+EdgedCurveModifier<1>::EdgedCurveModifier(EdgedCurve<1> const& curve,
+                                          EdgedCurveBuilder<1>& builder)
+    : GraphModifier{curve, builder}, impl_{std::make_unique<Impl>(Impl{curve, builder, {}})} {}
+
+EdgedCurveModifier<1>::~EdgedCurveModifier() = default;
+
+EdgedCurve<1> const& EdgedCurveModifier<1>::curve() const { return impl_->curve; }
+
+std::optional<index_t> EdgedCurveModifier<1>::containing_edge(Point<1> const& point,
+                                                              index_t initial) const {
+  auto const position = point.value(0);
+  if (!std::isfinite(position)) return std::nullopt;
+  auto const& state = *impl_;
+  if (initial < state.curve.nb_edges() && state.is_indexable(initial) &&
+      state.contains(initial, position)) {
+    return initial;
+  }
+  state.synchronize();
+  return state.index.find(position, GEOMETRIC_TOLERANCE);
+}
+
+GraphModifier::SplitEdgeInfo EdgedCurveModifier<1>::split_edge(index_t edge,
+                                                               Point<1> const& point) {
+  static constexpr char const* OPERATION = "EdgedCurveModifier::split_edge";
+  auto& state = *impl_;
+  state.check_live_edge(edge, OPERATION);
+  Impl::check_finite(point, OPERATION);
+  if (!state.contains(edge, point.value(0))) {
+    auto const& vertices = state.curve.edge_vertices(edge);
+    throw LumoraException{absl::StrCat("[", OPERATION, "] point ", point.string(),
+                                       " is not on edge ", edge, " [",
+                                       state.curve.point(vertices[0]).string(), ", ",
+                                       state.curve.point(vertices[1]).string(), "]")};
+  }
+  auto const was_synchronized = state.indexed_revision == state.curve.revision();
+  auto const vertices = state.curve.edge_vertices(edge);
+  auto const new_vertex = state.builder.create_point(point);
+  auto const first = state.builder.create_edge(vertices[0], new_vertex);
+  auto const second = state.builder.create_edge(new_vertex, vertices[1]);
+  state.builder.disconnect_edge(edge);
+  if (was_synchronized) {
+    state.index.remove(edge);
+    state.index_edge(first);
+    state.index_edge(second);
+    state.indexed_revision = state.curve.revision();
+  }
+  return SplitEdgeInfo{{first, second}, edge, new_vertex};
+}
+
+GraphModifier::CollapseEdgeInfo EdgedCurveModifier<1>::collapse_edge(index_t edge,
+                                                                     Point<1> const& point) {
+  static constexpr char const* OPERATION = "EdgedCurveModifier::collapse_edge";
+  auto& state = *impl_;
+  state.check_live_edge(edge, OPERATION);
+  Impl::check_finite(point, OPERATION);
+  auto const was_synchronized = state.indexed_revision == state.curve.revision();
+  auto const vertices = state.curve.edge_vertices(edge);
+  auto const remaining = vertices[0];
+  auto const absorbed = vertices[1];
+  state.builder.disconnect_edge(edge);
+  CollapseEdgeInfo info{{remaining, {remaining}}, edge};
+  if (absorbed != remaining) {
+    info.vertex_mapping.second.push_back(absorbed);
+    // Copy: the list around `absorbed` shrinks as its edges move.
+    auto const moving = state.curve.edges_around_vertex(absorbed);
+    for (auto const& around : moving) state.builder.set_edge_vertex(around, remaining);
+    detach_vertex(absorbed);
+    record_vertex_merge(absorbed, remaining);
+  }
+  state.builder.set_point(remaining, point);
+  if (was_synchronized) {
+    state.index.remove(edge);
+    state.reindex_edges_around(remaining);
+    state.indexed_revision = state.curve.revision();
+  }
+  return info;
+}
+
+void EdgedCurveModifier<1>::move_point(index_t vertex, Point<1> const& point) {
+  static constexpr char const* OPERATION = "EdgedCurveModifier::move_point";
+  auto& state = *impl_;
+  detail::check_index(vertex, state.curve.nb_vertices(), OPERATION, "vertex");
+  Impl::check_finite(point, OPERATION);
+  auto const was_synchronized = state.indexed_revision == state.curve.revision();
+  state.builder.set_point(vertex, point);
+  if (was_synchronized) {
+    state.reindex_edges_around(vertex);
+    state.indexed_revision = state.curve.revision();
+  }
+}
+
+}  // namespace velk

@@ -1,0 +1,61 @@
+// Generic edits of a one-dimensional edged curve.
+//
+//   velk::EdgedCurveModifier<1> modifier{curve, builder};
+//   auto split = modifier.split_edge(edge, velk::Point<1>{{1.5}});
+//   modifier.collapse_edge(split.new_edges[0], velk::Point<1>{{1.0}});
+//   modifier.clean_edges();
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include <geometry/point.hpp>
+#include <mesh/edged_curve.hpp>
+#include <mesh/edged_curve_builder.hpp>
+#include <modifier/graph_modifier.hpp>
+#include <modifier/velk_modifier_edged_curve_export.hpp>
+
+namespace velk {
+
+template <unsigned dimension>
+class EdgedCurveModifier;
+
+// Splits, collapses and moves, keeping an ordered index of the live edges by position so
+// that `detail::find_containing_edge` answers in O(log n) after any number of edits. Edits
+// made through the builder behind the modifier's back are noticed (`Graph::revision`) and
+// the index is rebuilt on the next lookup. The curve and the builder must outlive the
+// modifier. Every operation checks its arguments and throws `LumoraException` (changing
+// nothing) on a bad index, a detached edge or a point that is not finite.
+template <>
+class VELK_MODIFIER_EDGED_CURVE_API EdgedCurveModifier<1> : public GraphModifier {
+ public:
+  EdgedCurveModifier(EdgedCurve<1> const& curve, EdgedCurveBuilder<1>& builder);
+  ~EdgedCurveModifier() override;
+
+  // Merges the edge's second vertex into its first, which moves to `point`; the edges of
+  // the second vertex now end at the first. The edge and the second vertex are detached
+  // (kept until cleaned). The mapping names the remaining vertex, then both former ones.
+  virtual CollapseEdgeInfo collapse_edge(index_t edge, Point<1> const& point);
+
+  // Creates a vertex at `point` and two edges covering the split one, from its first
+  // vertex to the new one and from the new one to its second vertex; the split edge is
+  // detached, attributes and all, until `clean_edges`. The point must lie on the edge
+  // within `GEOMETRIC_TOLERANCE`.
+  virtual SplitEdgeInfo split_edge(index_t edge, Point<1> const& point);
+
+  // Moves a vertex to `point`.
+  virtual void move_point(index_t vertex, Point<1> const& point);
+
+  EdgedCurve<1> const& curve() const;
+
+  // The live edge containing `point` (within the tolerance): `initial` when it does,
+  // otherwise the one with the smallest lower end. Empty when none does or the point is
+  // not finite. O(log n); see `detail::find_containing_edge`.
+  std::optional<index_t> containing_edge(Point<1> const& point, index_t initial) const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace velk
