@@ -50,6 +50,9 @@ class LUMORA_MESH_API GraphBuilder {
   // vertex indices follow. A detached edge that named a removed vertex names `NO_ID`.
   std::vector<index_t> delete_vertices(std::vector<bool> const& to_delete);
 
+  // The graph this builder writes.
+  Graph const& graph() const;
+
  protected:
   explicit GraphBuilder(Graph& graph);
 
@@ -58,8 +61,6 @@ class LUMORA_MESH_API GraphBuilder {
 
   // Counts an edit made by a derived builder (see `Graph::revision`).
   void record_edit();
-
-  Graph const& graph() const;
 
  private:
   // Per-vertex data of the concrete mesh kind.

@@ -12,6 +12,8 @@ index_t VertexSet::nb_vertices() const { return impl_->nb_vertices; }
 
 AttributeManager& VertexSet::vertex_attribute_manager() const { return impl_->vertex_attributes; }
 
+std::weak_ptr<void const> VertexSet::lifetime_token() const { return impl_->lifetime; }
+
 void VertexSet::copy_vertex_set(VertexSet const& other) {
   set_id(other.id());
   set_name(other.name());

@@ -25,6 +25,10 @@ class LUMORA_MESH_API VertexSet : public Identifier {
   // attributes are data attached to the mesh, not its geometry or topology.
   AttributeManager& vertex_attribute_manager() const;
 
+  // A token that expires when the mesh is destroyed: objects that refer to the mesh
+  // without owning it keep a copy to tell whether the mesh is still alive.
+  std::weak_ptr<void const> lifetime_token() const;
+
  protected:
   VertexSet();
   void copy_vertex_set(VertexSet const& other);

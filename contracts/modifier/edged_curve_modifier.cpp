@@ -71,7 +71,13 @@ struct EdgedCurveModifier<1>::Impl {
 
 EdgedCurveModifier<1>::EdgedCurveModifier(EdgedCurve<1> const& curve,
                                           EdgedCurveBuilder<1>& builder)
-    : GraphModifier{curve, builder}, impl_{std::make_unique<Impl>(Impl{curve, builder, {}})} {}
+    : GraphModifier{curve, builder}, impl_{std::make_unique<Impl>(Impl{curve, builder, {}})} {
+  if (&builder.graph() != &curve) {
+    throw LumoraException{
+        "[EdgedCurveModifier::EdgedCurveModifier] the builder writes another curve than the "
+        "one to modify"};
+  }
+}
 
 EdgedCurveModifier<1>::~EdgedCurveModifier() = default;
 

@@ -29,6 +29,7 @@ class EdgedCurveModifier;
 template <>
 class VELK_MODIFIER_EDGED_CURVE_API EdgedCurveModifier<1> : public GraphModifier {
  public:
+  // Throws `LumoraException` when `builder` writes another curve.
   EdgedCurveModifier(EdgedCurve<1> const& curve, EdgedCurveBuilder<1>& builder);
   ~EdgedCurveModifier() override;
 

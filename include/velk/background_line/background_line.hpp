@@ -1,0 +1,68 @@
+// The background line: a caller's one-dimensional edged curve with the macro information
+// of every vertex and edge.
+//
+//   velk::internal::BackgroundLine line{curve};     // `curve` must outlive `line`
+//   line.macro_elements(edge);                      // input edges the edge carries
+//   auto chain = line.macro_edge_path({v0, v1}, velk::MeshEdge{input.id(), input_edge});
+#pragma once
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <tuple>
+#include <vector>
+
+#include <mesh/edged_curve.hpp>
+#include <mesh/mesh_element.hpp>
+#include <velk/background_line/macro_info_1d.hpp>
+
+namespace velk::internal {
+
+// Wraps a curve that belongs to the caller and keeps its macro information as attributes
+// of the curve's vertex and edge managers: set up at construction, removed at
+// destruction. Movable (the source is left empty and may only be destroyed), not
+// copyable. Used by one thread at a time.
+class VELK_BACKGROUND_LINE_API BackgroundLine : public MacroInfo1D {
+ public:
+  // Wraps `line` and sets the macro-information data base up on its managers, taking over
+  // lists already stored there. The curve must outlive the background line (when it does
+  // not, the destructor leaves the dead curve alone). Throws what the data base throws.
+  explicit BackgroundLine(EdgedCurve<1> const& line);
+
+  BackgroundLine(BackgroundLine&& other) noexcept;
+  BackgroundLine(BackgroundLine const&) = delete;
+  BackgroundLine& operator=(BackgroundLine const&) = delete;
+  BackgroundLine& operator=(BackgroundLine&&) = delete;
+
+  // Cleans the data base off the curve (once; nothing for a moved-from line). Never throws.
+  ~BackgroundLine();
+
+  // The wrapped curve.
+  EdgedCurve<1> const& line() const;
+
+  // A copy of the curve (element 0) and a new background line over that copy (element 1),
+  // which takes over the copied macro information. Destroying the tuple as a whole is safe;
+  // element 1 must not be used once element 0 is destroyed.
+  std::tuple<std::unique_ptr<EdgedCurve<1>>, std::unique_ptr<BackgroundLine>> clone() const;
+
+  // A copy of the curve with the macro-information data base cleaned off.
+  std::unique_ptr<EdgedCurve<1>> clone_line() const;
+
+  // The chain of background edges that carries `macro_edge` from `vertices[0]` to
+  // `vertices[1]`: an edge carries it when its macro elements hold the same uuid and edge
+  // index. Start edges are tried in `edges_around_vertex` order; each walk goes on along
+  // the first listed carrying edge not yet in its chain. A walk that reaches a vertex with
+  // no such edge ends without a chain and the next start edge is tried. Empty when the
+  // vertices are equal, no edge around `vertices[0]` carries the macro edge, or no walk
+  // arrives. Throws `LumoraException` "[BackgroundSolid::macro_edge_path] Too many steps
+  // while propagating on macro edge." when a walk reaches 1000 steps (so a chain holds at
+  // most 1000 edges). Reads only; out-of-range vertices throw the kernel's index error.
+  std::optional<std::vector<index_t>> macro_edge_path(std::array<index_t, 2> const& vertices,
+                                                      MeshEdge const& macro_edge) const;
+
+ private:
+  class Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace velk::internal

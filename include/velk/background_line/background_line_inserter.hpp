@@ -1,0 +1,69 @@
+// Insertion of input curves, or chosen edges of them, into a background line.
+//
+//   velk::internal::BackgroundLineInserter inserter{{line, modifier}, line_builder};
+//   velk::internal::ElementInsertionInfo report = inserter.insert_curve(input);
+//   report.status(0);   // INSERTION_STATUS::inserted
+#pragma once
+
+#include <memory>
+
+#include <absl/types/span.h>
+
+#include <background_common/element_insertion_info.hpp>
+#include <background_common/modifiable_object.hpp>
+#include <mesh/edged_curve.hpp>
+#include <velk/background_line/background_line.hpp>
+#include <velk/background_line/background_line_builder.hpp>
+
+namespace velk::internal {
+
+// Places input edges into the background. For each input edge, both end vertices are
+// placed (vertex 0 first): the containing background edge is found, then the point snaps
+// onto one of its vertices or splits it through the modifier, and the background vertex
+// records the input vertex. Then, from the first placed vertex, each background edge
+// around it whose far end lies on the input segment starts a walk that follows the
+// background (never straight back) until the second placed vertex, and every edge of a
+// walk that arrives records the input edge.
+//
+// A walk that reaches a vertex with no edge but the one it came by, or that would pass a
+// vertex it has already passed (a loop that never reaches the second vertex), is stopped:
+// its edges record nothing, and a warning line is logged. The report then gives the
+// input edge `INSERTION_STATUS::walk_stopped` when its two placed vertices differ and no
+// walk arrived; otherwise (and always when both ends were placed on one vertex) it gives
+// `INSERTION_STATUS::inserted`. Its macro vertices are recorded either way.
+//
+// Every placement writes eight debug lines (`label = value`) through `Logger::log_debug`,
+// composed on every call; each call reports progress at `info` level with the message
+// "Insertion of curve <name> (<uuid>): ". Nothing is rolled back when a call throws.
+// The line, modifier and builder must outlive the inserter, which owns only its element
+// search; neither copyable nor movable. One thread at a time.
+class VELK_BACKGROUND_LINE_API BackgroundLineInserter {
+ public:
+  // `object.modifier` must edit `object.object`'s curve and `builder` must be its
+  // builder; a modifier of another curve is refused with `LumoraException`.
+  BackgroundLineInserter(ModifiableObject<BackgroundLine> object, BackgroundLineBuilder& builder);
+  ~BackgroundLineInserter();
+  BackgroundLineInserter(BackgroundLineInserter const&) = delete;
+  BackgroundLineInserter& operator=(BackgroundLineInserter const&) = delete;
+
+  // Inserts every edge of `input` in index order; returns one report entry per edge.
+  // Throws `LumoraException` "[BackgroundLineInserter::insert_curve] Failed to insert
+  // vertex." for a point outside the background (or not finite); edges inserted before
+  // stay inserted, and no report is returned.
+  ElementInsertionInfo insert_curve(EdgedCurve<1> const& input);
+
+  // Inserts the listed edges of `input` in list order, once per occurrence. An index out
+  // of range throws the kernel's index error when its turn comes.
+  ElementInsertionInfo insert_curve_edges(EdgedCurve<1> const& input,
+                                          absl::Span<index_t const> edges);
+
+  // How many times the element search was rebuilt: at the first insertion and whenever
+  // the modifier's clean stamp changed since the last one.
+  unsigned nb_element_search_rebuilds() const;
+
+ private:
+  class Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace velk::internal

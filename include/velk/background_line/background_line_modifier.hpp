@@ -1,0 +1,47 @@
+// The edge editor of a background line: splits and collapses that keep the macro
+// information in step.
+//
+//   velk::internal::BackgroundLineModifier modifier{line, line_builder, curve_builder};
+//   modifier.split_edge(edge, velk::Point<1>{{1.5}});   // both halves carry the edge's list
+//   modifier.clean_edges();
+#pragma once
+
+#include <memory>
+
+#include <modifier/edged_curve_modifier.hpp>
+#include <velk/background_line/background_line.hpp>
+#include <velk/background_line/background_line_builder.hpp>
+
+namespace velk::internal {
+
+// `EdgedCurveModifier<1>` over the background line's curve, which hands every split and
+// collapse result to the line's builder. `move_point`, `clean_vertices` and the clean
+// stamp are the generic modifier's and leave the macro information alone. The line, its
+// builder and the curve builder must outlive the modifier; neither copyable nor movable.
+class VELK_BACKGROUND_LINE_API BackgroundLineModifier : public EdgedCurveModifier<1> {
+ public:
+  // `builder` must be a builder of `background`; `curve_builder` must write its curve
+  // (checked: `LumoraException` otherwise).
+  BackgroundLineModifier(BackgroundLine const& background, BackgroundLineBuilder& builder,
+                         EdgedCurveBuilder<1>& curve_builder);
+  ~BackgroundLineModifier() override;
+  BackgroundLineModifier(BackgroundLineModifier const&) = delete;
+  BackgroundLineModifier& operator=(BackgroundLineModifier const&) = delete;
+
+  // Returns `GraphModifier::clean_edges()` unchanged; macro lists follow their edges.
+  std::vector<index_t> clean_edges() override;
+
+  // The generic collapse, then the builder's collapse update; returns the generic result.
+  // If the update throws, the collapse stays done and the exception passes.
+  CollapseEdgeInfo collapse_edge(index_t edge, Point<1> const& point) override;
+
+  // The generic split, then both new edges receive the split edge's macro elements (first
+  // new edge first); returns the generic result. The new vertex gets no macro vertex.
+  SplitEdgeInfo split_edge(index_t edge, Point<1> const& point) override;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace velk::internal

@@ -1,0 +1,154 @@
+#include <velk/background_line/background_line_inserter.hpp>
+
+#include <numeric>
+
+#include <absl/strings/str_cat.h>
+
+#include <basic/progress_logger.hpp>
+#include <basic/strings.hpp>
+#include <geometry/position.hpp>
+
+#include "editing/background_line_inserter_impl.hpp"
+#include "editing/debug_lines.hpp"
+
+namespace velk::internal {
+namespace {
+
+// Walks up to this many vertices long check passed vertices by a linear scan; longer
+// ones switch to a hash set.
+constexpr std::size_t LINEAR_PASSED_LIMIT = 16;
+
+}  // namespace
+
+BackgroundLineInserter::Impl::Impl(BackgroundLine& line, EdgedCurveModifier<1>& modifier,
+                                   BackgroundLineBuilder& builder)
+    : line{line},
+      curve{line.line()},
+      element_search{},
+      cached_clean_stamp{~std::uint32_t{0}},
+      builder{builder},
+      modifier{modifier} {
+  if (&modifier.curve() != &curve) {
+    throw LumoraException{
+        "[BackgroundLineInserter::BackgroundLineInserter] the modifier edits another curve "
+        "than the background line's"};
+  }
+}
+
+ElementInsertionInfo BackgroundLineInserter::Impl::insert_edges(EdgedCurve<1> const& input,
+                                                               absl::Span<index_t const> edges) {
+  if (modifier.clean_stamp() != cached_clean_stamp) {
+    element_search.reinitialize_elements_tree(curve);
+    cached_clean_stamp = modifier.clean_stamp();
+  }
+  ElementInsertionInfo report;
+  ProgressLogger progress{Logger::LEVEL::info,
+                          absl::StrCat("Insertion of curve ", as_absl(input.name()), " (",
+                                       input.id().string(), "): "),
+                          static_cast<unsigned>(edges.size())};
+  for (auto const edge : edges) {
+    auto const status = insert_curve_edge(input, edge);
+    report.add(status, edge);
+    progress.increment();
+  }
+  return report;
+}
+
+ElementInsertionInfo::INSERTION_STATUS BackgroundLineInserter::Impl::insert_curve_edge(
+    EdgedCurve<1> const& input, index_t edge_id) {
+  debug_lines::write(debug_lines::INSERT_CURVE_EDGE);
+  debug_lines::write("edge_id", edge_id);
+  auto const background_vertices = insert_edge_vertices(input, edge_id);
+  auto const segment = input.segment(edge_id);
+  MeshElement const macro_element{input.id(), edge_id};
+  auto const first = background_vertices[0];
+  auto const last = background_vertices[1];
+  bool arrived = false;
+  // The list around `first` is not edited while walking: tagging writes attributes only.
+  for (auto const& start : curve.edges_around_vertex(first)) {
+    auto const far_end = curve.edge_vertex(start.opposite());
+    if (point_segment_position<1>(curve.point(far_end), segment) == POSITION::outside) continue;
+    index_t stopped_at = NO_ID;
+    if (!walk(first, last, start, stopped_at)) {
+      Logger::log_warn(absl::StrCat(
+          "[BackgroundLineInserter::insert_curve] walk of input edge ", edge_id, " of curve ",
+          as_absl(input.name()), " from background vertex ", first, " along edge ",
+          start.edge_id, " stopped at background vertex ", stopped_at,
+          " without reaching background vertex ", last, "; its edges were not tagged"));
+      continue;
+    }
+    arrived = true;
+    for (auto const edge : walk_edges) builder.add_macro_element_info(macro_element, edge);
+  }
+  if (first != last && !arrived) return ElementInsertionInfo::INSERTION_STATUS::walk_stopped;
+  return ElementInsertionInfo::INSERTION_STATUS::inserted;
+}
+
+bool BackgroundLineInserter::Impl::walk(index_t first, index_t last, EdgeVertex const& start,
+                                        index_t& stopped_at) {
+  walk_edges.clear();
+  passed_recent.clear();
+  passed_many.clear();
+  auto const pass = [this](index_t vertex) {
+    if (passed_recent.size() < LINEAR_PASSED_LIMIT) {
+      passed_recent.push_back(vertex);
+    } else {
+      if (passed_many.empty()) passed_many.insert(passed_recent.begin(), passed_recent.end());
+      passed_many.insert(vertex);
+    }
+  };
+  auto const was_passed = [this](index_t vertex) {
+    if (!passed_many.empty()) return passed_many.contains(vertex);
+    return std::find(passed_recent.begin(), passed_recent.end(), vertex) != passed_recent.end();
+  };
+
+  walk_edges.push_back(start.edge_id);
+  pass(first);
+  auto previous = first;
+  auto current = curve.edge_vertex(start.opposite());
+  while (current != last) {
+    if (was_passed(current)) {
+      stopped_at = current;
+      return false;
+    }
+    pass(current);
+    std::optional<EdgeVertex> next;
+    for (auto const& around : curve.edges_around_vertex(current)) {
+      if (curve.edge_vertex(around.opposite()) != previous) {
+        next = around;
+        break;
+      }
+    }
+    if (!next) {
+      stopped_at = current;
+      return false;
+    }
+    walk_edges.push_back(next->edge_id);
+    previous = current;
+    current = curve.edge_vertex(next->opposite());
+  }
+  return true;
+}
+
+BackgroundLineInserter::BackgroundLineInserter(ModifiableObject<BackgroundLine> object,
+                                               BackgroundLineBuilder& builder)
+    : impl_{std::make_unique<Impl>(object.object, object.modifier, builder)} {}
+
+BackgroundLineInserter::~BackgroundLineInserter() = default;
+
+ElementInsertionInfo BackgroundLineInserter::insert_curve(EdgedCurve<1> const& input) {
+  absl::InlinedVector<index_t, 64> edges(input.nb_edges());
+  std::iota(edges.begin(), edges.end(), index_t{0});
+  return impl_->insert_edges(input, edges);
+}
+
+ElementInsertionInfo BackgroundLineInserter::insert_curve_edges(EdgedCurve<1> const& input,
+                                                                absl::Span<index_t const> edges) {
+  return impl_->insert_edges(input, edges);
+}
+
+unsigned BackgroundLineInserter::nb_element_search_rebuilds() const {
+  return impl_->nb_element_search_rebuilds();
+}
+
+}  // namespace velk::internal

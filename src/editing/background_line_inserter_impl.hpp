@@ -1,0 +1,58 @@
+// Private state of `BackgroundLineInserter`: vertex placement and curve insertion.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include <absl/container/flat_hash_set.h>
+#include <absl/container/inlined_vector.h>
+
+#include <background_common/element_search.hpp>
+#include <velk/background_line/background_line_inserter.hpp>
+
+namespace velk::internal {
+
+class BackgroundLineInserter::Impl {
+ public:
+  Impl(BackgroundLine& line, EdgedCurveModifier<1>& modifier, BackgroundLineBuilder& builder);
+
+  // Inserts the listed input edges in order; the common routine of both insert calls.
+  ElementInsertionInfo insert_edges(EdgedCurve<1> const& input, absl::Span<index_t const> edges);
+
+  unsigned nb_element_search_rebuilds() const { return element_search.nb_rebuilds(); }
+
+ private:
+  // Places both end vertices of the input edge (vertex 0 first), records each as a macro
+  // vertex and returns the background vertex of each.
+  std::array<index_t, 2> insert_edge_vertices(EdgedCurve<1> const& input, index_t edge_id);
+
+  // Snaps `point` onto a vertex of `edge` or splits `edge` at it; returns the background
+  // vertex at the point. Records nothing.
+  index_t insert_point_in_edge(index_t edge, Point<1> const& point);
+
+  // Places one input edge and tags the background edges between its placed vertices.
+  ElementInsertionInfo::INSERTION_STATUS insert_curve_edge(EdgedCurve<1> const& input,
+                                                           index_t edge_id);
+
+  // Follows the background from `first` along `start` (never straight back) until `last`;
+  // fills `walk_edges` and returns true when it arrives, false when it stops at a dead end
+  // or a loop (`stopped_at` then names the vertex).
+  bool walk(index_t first, index_t last, EdgeVertex const& start, index_t& stopped_at);
+
+  // Fields in construction order; the state owns only `element_search`.
+  BackgroundLine& line;
+  EdgedCurve<1> const& curve;
+  ElementSearch<EdgedCurve<1>> element_search;
+  std::uint32_t cached_clean_stamp;
+  BackgroundLineBuilder& builder;
+  EdgedCurveModifier<1>& modifier;
+
+  // Scratch of the walk, kept between calls so that walks do not allocate once warm.
+  std::vector<index_t> walk_edges;
+  absl::InlinedVector<index_t, 16> passed_recent;
+  absl::flat_hash_set<index_t> passed_many;
+};
+
+}  // namespace velk::internal

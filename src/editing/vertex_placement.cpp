@@ -1,0 +1,50 @@
+#include <basic/lumora_exception.hpp>
+#include <modifier/detection.hpp>
+
+#include "editing/background_line_inserter_impl.hpp"
+#include "editing/debug_lines.hpp"
+
+namespace velk::internal {
+
+std::array<index_t, 2> BackgroundLineInserter::Impl::insert_edge_vertices(
+    EdgedCurve<1> const& input, index_t edge_id) {
+  // Copies, not references: inserting a curve into itself grows the arrays they live in.
+  auto const vertices = input.edge_vertices(edge_id);
+  std::array<index_t, 2> background_vertices{};
+  for (std::size_t end = 0; end < 2; ++end) {
+    auto const vertex = vertices[end];
+    auto const point = input.point(vertex);
+    MeshVertex const macro_vertex{input.id(), vertex};
+    debug_lines::write(debug_lines::INSERT_VERTEX);
+    debug_lines::write("point", point.string());
+    auto const initial = element_search.initial_containing_element(point);
+    if (!initial) {
+      throw LumoraException{"[BackgroundLineInserter::insert_curve] Failed to insert vertex."};
+    }
+    auto const edge = detail::find_containing_edge(point, curve, modifier, *initial);
+    if (!edge) {
+      throw LumoraException{"[BackgroundLineInserter::insert_curve] Failed to insert vertex."};
+    }
+    auto const background_vertex = insert_point_in_edge(*edge, point);
+    builder.add_macro_vertex_info(macro_vertex, background_vertex);
+    debug_lines::write("inserted_vertex", background_vertex);
+    background_vertices[end] = background_vertex;
+    debug_lines::write("vertex", vertex);
+    debug_lines::write("background_vertices[v]", background_vertices[end]);
+  }
+  return background_vertices;
+}
+
+index_t BackgroundLineInserter::Impl::insert_point_in_edge(index_t edge, Point<1> const& point) {
+  debug_lines::write(debug_lines::INSERT_VERTEX_IN_EDGE);
+  debug_lines::write("point", point.string());
+  if (auto const local = detail::snapping_detection<1>(curve, edge, point)) {
+    debug_lines::write(debug_lines::SNAP);
+    return curve.edge_vertex(EdgeVertex{edge, *local});
+  }
+  debug_lines::write(debug_lines::SPLIT);
+  auto const split = modifier.split_edge(edge, point);
+  return modifier.updated_vertex(split.new_vertex);
+}
+
+}  // namespace velk::internal
