@@ -20,8 +20,8 @@ namespace velk::internal {
 // builder and the curve builder must outlive the modifier; neither copyable nor movable.
 class VELK_BACKGROUND_LINE_API BackgroundLineModifier : public EdgedCurveModifier<1> {
  public:
-  // `builder` must be a builder of `background`; `curve_builder` must write its curve
-  // (checked: `LumoraException` otherwise).
+  // `builder` must be a builder of `background` (not checked); `curve_builder` must write
+  // the background's curve (checked: `LumoraException` otherwise).
   BackgroundLineModifier(BackgroundLine const& background, BackgroundLineBuilder& builder,
                          EdgedCurveBuilder<1>& curve_builder);
   ~BackgroundLineModifier() override;
