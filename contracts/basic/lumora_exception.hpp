@@ -41,7 +41,8 @@ class LUMORA_BASIC_API LumoraException : public std::runtime_error {
 namespace detail {
 
 // Throws `LumoraException` "[<operation>] <what> index <index> is out of range (<count>
-// <what>s)". Kept out of line so that the checks below stay small in hot paths.
+// <what in the plural>)", e.g. "(5 edges)", "(3 vertices)". Kept out of line so that the
+// checks below stay small in hot paths.
 [[noreturn]] LUMORA_BASIC_API void throw_index_out_of_range(char const* operation,
                                                             char const* what, index_t index,
                                                             index_t count);
