@@ -43,9 +43,10 @@ function(velk_add_library target)
   install(FILES ${export_file} DESTINATION ${ARG_INSTALL_INCLUDE_ROOT}/${ARG_HEADER_DIR})
 endfunction()
 
-# Warnings every project target is built with.
+# Warnings every project target is built with. Frame pointers are kept too: the stack an
+# exception records is walked through them, in release builds as well.
 function(velk_set_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -fno-omit-frame-pointer)
   if(VELK_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()

@@ -1,0 +1,52 @@
+# Convenience entry points over CMake presets (CMakePresets.json). Every target first makes sure
+# the system packages are there (scripts/install-deps, instant when nothing is missing).
+#
+#   make demo    build and run the demo program
+#   make test    build and run every test
+#   make build   configure and build (preset $(PRESET), directory $(BUILD_DIR))
+#   make clean   remove the build directories of the presets
+
+PRESET ?= release
+# The preset's binaryDir: build/ for release, build-<preset>/ for the others.
+BUILD_DIR ?= $(if $(filter release,$(PRESET)),build,build-$(PRESET))
+JOBS ?= 2
+CTEST_ARGS ?=
+
+# The program `make demo` runs (target name, then command line).
+DEMO_TARGET ?= velk_example_build_curve
+DEMO_COMMAND ?= $(BUILD_DIR)/bin/velk_example_build_curve
+
+.PHONY: all deps configure build test demo clean
+all: build
+
+deps:
+	scripts/install-deps
+
+# A build directory configured at another path (a moved or copied tree) cannot be reused by
+# CMake: start it afresh.
+configure: deps
+	@if [ -f $(BUILD_DIR)/CMakeCache.txt ] && ! grep -qxF \
+	    'CMAKE_CACHEFILE_DIR:INTERNAL=$(abspath $(BUILD_DIR))' $(BUILD_DIR)/CMakeCache.txt; then \
+	  echo "$(BUILD_DIR)/ was configured at another path: removing it"; rm -rf $(BUILD_DIR); \
+	fi
+	cmake --preset $(PRESET)
+
+build: configure
+	cmake --build $(BUILD_DIR) -j$(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j$(JOBS) $(CTEST_ARGS)
+
+demo: configure
+	cmake --build $(BUILD_DIR) --target $(DEMO_TARGET) -j$(JOBS)
+	$(DEMO_COMMAND)
+
+# ---------------------------------------------------------------------------------------------
+# Further workflows (benchmarks, fuzzing, sanitizer runs) go below, one block each, built on the
+# same pattern: depend on `deps`, configure their own preset (CMakePresets.json) or pass
+# PRESET/BUILD_DIR to a recursive $(MAKE), and add their name to .PHONY. Names reserved for them:
+# bench, fuzz, test-sanitizers.
+# ---------------------------------------------------------------------------------------------
+
+clean:
+	rm -rf build build-debug build-asan
