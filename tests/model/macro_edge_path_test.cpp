@@ -1,0 +1,232 @@
+#include <velk/background_line.hpp>
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <numeric>
+#include <optional>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/model_fixtures.hpp"
+
+namespace {
+
+using velk::index_t;
+using velk::MeshEdge;
+using velk::MeshElement;
+using velk::internal::BackgroundLine;
+using velk::internal::BackgroundLineBuilder;
+using velk::test::ChainBackground;
+using Chain = std::optional<std::vector<index_t>>;
+
+constexpr char const* TOO_MANY_STEPS =
+    "[BackgroundSolid::macro_edge_path] Too many steps while propagating on macro edge.";
+
+// The background vertex that records `macro_vertex`.
+index_t background_vertex_of(BackgroundLine const& line, velk::MeshVertex const& macro_vertex) {
+  for (index_t vertex = 0; vertex < line.line().nb_vertices(); ++vertex) {
+    auto const& list = line.macro_vertices(vertex);
+    if (std::find(list.begin(), list.end(), macro_vertex) != list.end()) return vertex;
+  }
+  ADD_FAILURE() << "no background vertex records input vertex " << macro_vertex.vertex_id;
+  return velk::NO_ID;
+}
+
+std::vector<index_t> edges_from(index_t first, index_t count) {
+  std::vector<index_t> edges(count);
+  std::iota(edges.begin(), edges.end(), first);
+  return edges;
+}
+
+std::vector<index_t> reversed(std::vector<index_t> edges) {
+  std::reverse(edges.begin(), edges.end());
+  return edges;
+}
+
+// Background vertices at 0..5; an input curve 0.5 - 2 - 4.5 inserted into it. The ends
+// split background edges 0 and 4, the middle snaps onto background vertex 2, so input
+// edge 0 runs along background edges 6, 1 and input edge 1 along 2, 3, 7.
+struct InsertedCurve {
+  InsertedCurve() {
+    background.inserter.insert_curve(*input);
+    start = background_vertex_of(background.line, {input->id(), 0});
+    middle = background_vertex_of(background.line, {input->id(), 1});
+    end = background_vertex_of(background.line, {input->id(), 2});
+  }
+  Chain path(index_t from, index_t to, index_t input_edge) const {
+    return background.line.macro_edge_path({from, to}, MeshEdge{input->id(), input_edge});
+  }
+  ChainBackground background{5};
+  std::unique_ptr<velk::EdgedCurve<1>> input = velk::test::chain_curve({0.5, 2.0, 4.5});
+  index_t start{};
+  index_t middle{};
+  index_t end{};
+};
+
+TEST(MacroEdgePath, FollowsAnInsertedRunInBothDirectionsAndStopsWhereAsked) {
+  InsertedCurve inserted;
+  ASSERT_EQ(inserted.middle, 2u);
+  EXPECT_EQ(inserted.path(inserted.start, inserted.middle, 0), (std::vector<index_t>{6, 1}));
+  EXPECT_EQ(inserted.path(inserted.middle, inserted.start, 0), (std::vector<index_t>{1, 6}));
+  EXPECT_EQ(inserted.path(inserted.middle, inserted.end, 1), (std::vector<index_t>{2, 3, 7}));
+  EXPECT_EQ(inserted.path(inserted.end, inserted.middle, 1), (std::vector<index_t>{7, 3, 2}));
+  // Vertices inside a run end the chain there; a neighbour gives one edge.
+  EXPECT_EQ(inserted.path(inserted.middle, 4, 1), (std::vector<index_t>{2, 3}));
+  EXPECT_EQ(inserted.path(inserted.end, 3, 1), (std::vector<index_t>{7, 3}));
+  EXPECT_EQ(inserted.path(inserted.start, 1, 0), (std::vector<index_t>{6}));
+}
+
+TEST(MacroEdgePath, FindsNothingForEqualVerticesOrWithoutCarryingEdge) {
+  InsertedCurve inserted;
+  EXPECT_EQ(inserted.path(inserted.middle, inserted.middle, 0), std::nullopt);
+  EXPECT_EQ(inserted.path(inserted.middle, inserted.middle, 1), std::nullopt);
+  // Background vertex 0 is outside the input curve: none of its edges carries anything.
+  EXPECT_EQ(inserted.path(0, inserted.start, 0), std::nullopt);
+  EXPECT_EQ(inserted.path(inserted.start, inserted.middle, 2), std::nullopt);
+  EXPECT_EQ(inserted.background.line.macro_edge_path({inserted.start, inserted.middle},
+                                                     MeshEdge{velk::uuid{}, 0}),
+            std::nullopt);
+  auto const isolated = inserted.background.curve_builder.create_point(velk::Point<1>{{9.0}});
+  EXPECT_EQ(inserted.path(isolated, inserted.middle, 0), std::nullopt);
+
+  // On a ring every edge carries the macro edge, and a walk would come back to its start.
+  velk::EdgedCurve<1> ring;
+  velk::EdgedCurveBuilder<1> ring_builder{ring};
+  velk::test::build_unit_chain(ring_builder, 2);
+  ring_builder.create_edge(2, 0);
+  BackgroundLine ring_line{ring};
+  BackgroundLineBuilder ring_line_builder{ring_line};
+  velk::uuid input;
+  for (index_t edge = 0; edge < 3; ++edge) {
+    ring_line_builder.add_macro_element_info(MeshElement{input, 0}, edge);
+  }
+  EXPECT_EQ(ring_line.macro_edge_path({0, 0}, MeshEdge{input, 0}), std::nullopt);
+  EXPECT_EQ(ring_line.macro_edge_path({0, 2}, MeshEdge{input, 0}), (std::vector<index_t>{0, 1}));
+}
+
+TEST(MacroEdgePath, CountsOnlyElementsWithBothTheCurveAndTheEdgeIndex) {
+  ChainBackground background{3};
+  velk::uuid input;
+  velk::uuid other;
+  MeshEdge const wanted{input, 0};
+  background.line_builder.add_macro_element_info(MeshElement{input, 0}, 0);
+  background.line_builder.add_macro_element_info(MeshElement{input, 1}, 1);
+  background.line_builder.add_macro_element_info(MeshElement{other, 0}, 1);
+  background.line_builder.add_macro_element_info(MeshElement{input, 0}, 2);
+  EXPECT_EQ(background.line.macro_edge_path({0, 3}, wanted), std::nullopt);
+  EXPECT_EQ(background.line.macro_edge_path({1, 2}, wanted), std::nullopt);
+  EXPECT_EQ(background.line.macro_edge_path({0, 1}, wanted), (std::vector<index_t>{0}));
+  EXPECT_EQ(background.line.macro_edge_path({3, 2}, wanted), (std::vector<index_t>{2}));
+
+  background.line_builder.add_macro_element_info(MeshElement{input, 0}, 1);
+  EXPECT_EQ(background.line.macro_edge_path({0, 3}, wanted), (std::vector<index_t>{0, 1, 2}));
+}
+
+// Two ways from a vertex to a target, every edge carrying the macro edge. The way listed
+// first around the branching vertex has the higher edge indices, so a walk that picked by
+// index would take the other one.
+TEST(MacroEdgePath, FirstListedEdgeWinsAtTheStartAndAtEachStep) {
+  velk::uuid input;
+  MeshElement const tag{input, 0};
+  {
+    // Start S=0 with ways S-X-T (edges 0, 2) and S-Y-T (edges 1, 3); 4 is left unused.
+    velk::EdgedCurve<1> curve;
+    velk::EdgedCurveBuilder<1> curve_builder{curve};
+    for (double x : {0.0, 1.0, 2.0, 3.0, 4.0}) curve_builder.create_point(velk::Point<1>{{x}});
+    curve_builder.create_edge(4, 1);
+    curve_builder.create_edge(0, 2);
+    curve_builder.set_edge_vertex({0, 0}, 0);
+    curve_builder.create_edge(1, 3);
+    curve_builder.create_edge(2, 3);
+    BackgroundLine line{curve};
+    BackgroundLineBuilder builder{line};
+    for (index_t edge = 0; edge < 4; ++edge) builder.add_macro_element_info(tag, edge);
+    ASSERT_EQ(curve.edges_around_vertex(0)[0].edge_id, 1u);
+    EXPECT_EQ(line.macro_edge_path({0, 3}, MeshEdge{input, 0}), (std::vector<index_t>{1, 3}));
+    EXPECT_EQ(line.macro_edge_path({3, 0}, MeshEdge{input, 0}), (std::vector<index_t>{2, 0}));
+  }
+  {
+    // A-B (edge 0), then from B the ways B-C-T (edges 1, 3) and B-D-T (edges 2, 4), the
+    // latter listed first around B; 5 is left unused.
+    velk::EdgedCurve<1> curve;
+    velk::EdgedCurveBuilder<1> curve_builder{curve};
+    for (double x : {0.0, 1.0, 2.0, 3.0, 4.0, 5.0}) {
+      curve_builder.create_point(velk::Point<1>{{x}});
+    }
+    curve_builder.create_edge(0, 1);
+    curve_builder.create_edge(5, 2);
+    curve_builder.create_edge(1, 3);
+    curve_builder.set_edge_vertex({1, 0}, 1);
+    curve_builder.create_edge(2, 4);
+    curve_builder.create_edge(3, 4);
+    BackgroundLine line{curve};
+    BackgroundLineBuilder builder{line};
+    for (index_t edge = 0; edge < 5; ++edge) builder.add_macro_element_info(tag, edge);
+    ASSERT_EQ(curve.edges_around_vertex(1)[1].edge_id, 2u);
+    EXPECT_EQ(line.macro_edge_path({0, 4}, MeshEdge{input, 0}), (std::vector<index_t>{0, 2, 4}));
+  }
+}
+
+TEST(MacroEdgePath, ReturnsRunsOfUpTo1000EdgesAndThrowsBeyond) {
+  ChainBackground exact{1000};
+  auto const exact_input = velk::test::chain_curve({0.0, 1000.0});
+  exact.inserter.insert_curve(*exact_input);
+  MeshEdge const exact_edge{exact_input->id(), 0};
+  EXPECT_EQ(exact.line.macro_edge_path({0, 1000}, exact_edge), edges_from(0, 1000));
+  EXPECT_EQ(exact.line.macro_edge_path({1000, 0}, exact_edge), reversed(edges_from(0, 1000)));
+
+  ChainBackground longer{1200};
+  auto const longer_input = velk::test::chain_curve({0.0, 1200.0});
+  longer.inserter.insert_curve(*longer_input);
+  MeshEdge const longer_edge{longer_input->id(), 0};
+  auto const information_before = velk::test::all_macro_elements(longer.line);
+  EXPECT_EQ(longer.line.macro_edge_path({0, 1000}, longer_edge), edges_from(0, 1000));
+  EXPECT_EQ(longer.line.macro_edge_path({1200, 200}, longer_edge), reversed(edges_from(200, 1000)));
+  for (auto const& vertices : {std::array<index_t, 2>{0, 1001}, std::array<index_t, 2>{1001, 0},
+                               std::array<index_t, 2>{0, 1200}}) {
+    SCOPED_TRACE(testing::Message() << vertices[0] << " to " << vertices[1]);
+    EXPECT_EQ(
+        velk::test::lumora_message([&] { longer.line.macro_edge_path(vertices, longer_edge); }),
+        TOO_MANY_STEPS);
+  }
+  EXPECT_EQ(longer.curve.nb_vertices(), 1201u);
+  EXPECT_EQ(longer.curve.nb_edges(), 1200u);
+  EXPECT_EQ(velk::test::all_macro_elements(longer.line), information_before);
+}
+
+// A walk that runs into the end of the run stops there without a chain, long before the
+// step limit, and the next start edge is tried.
+TEST(MacroEdgePath, DeadEndEndsTheWalkAndTheNextStartEdgeIsTried) {
+  ChainBackground background{21};
+  auto const input = velk::test::chain_curve({0.0, 20.0});
+  background.inserter.insert_curve(*input);
+  MeshEdge const macro_edge{input->id(), 0};
+  // Around vertex 10 edge 9 is listed first: its walk runs 10 edges to the dead end at 0.
+  ASSERT_EQ(background.curve.edges_around_vertex(10)[0].edge_id, 9u);
+  EXPECT_EQ(background.line.macro_edge_path({10, 20}, macro_edge), edges_from(10, 10));
+  // Vertex 21 is off the run: both walks end at a dead end.
+  EXPECT_EQ(background.line.macro_edge_path({10, 21}, macro_edge), std::nullopt);
+
+  InsertedCurve inserted;
+  EXPECT_EQ(inserted.path(inserted.start, inserted.end, 0), std::nullopt);
+}
+
+TEST(MacroEdgePath, FollowsTheRenumberingOfCleanEdges) {
+  InsertedCurve inserted;
+  auto const first_before = inserted.path(inserted.start, inserted.middle, 0);
+  auto const second_before = inserted.path(inserted.end, inserted.middle, 1);
+  ASSERT_TRUE(first_before && second_before);
+  auto const old_to_new = inserted.background.modifier.clean_edges();
+  ASSERT_EQ(inserted.background.curve.nb_edges(), 7u);
+  auto const renumbered = [&old_to_new](std::vector<index_t> edges) {
+    for (auto& edge : edges) edge = old_to_new.at(edge);
+    return edges;
+  };
+  EXPECT_EQ(inserted.path(inserted.start, inserted.middle, 0), renumbered(*first_before));
+  EXPECT_EQ(inserted.path(inserted.end, inserted.middle, 1), renumbered(*second_before));
+  EXPECT_EQ(inserted.path(inserted.end, inserted.middle, 1), (std::vector<index_t>{5, 2, 1}));
+}
+
+}  // namespace
