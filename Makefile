@@ -13,8 +13,8 @@ JOBS ?= 2
 CTEST_ARGS ?=
 
 # The program `make demo` runs (target name, then command line).
-DEMO_TARGET ?= velk_example_build_curve
-DEMO_COMMAND ?= $(BUILD_DIR)/bin/velk_example_build_curve
+DEMO_TARGET ?= velk-background-line
+DEMO_COMMAND ?= $(BUILD_DIR)/bin/velk-background-line demo
 
 .PHONY: all deps configure build test demo clean
 all: build
@@ -49,4 +49,4 @@ demo: configure
 # ---------------------------------------------------------------------------------------------
 
 clean:
-	rm -rf build build-debug build-asan
+	rm -rf build build-debug build-asan velk-demo

@@ -1,0 +1,190 @@
+// velk-background-line: runs the background line library's main job from the command line.
+//
+//   velk-background-line demo [--out DIR]
+//   velk-background-line insert INPUT.json [-o result.json] [--vtk F] [--svg F] [--summary]
+//                               [--log-level info|debug|trace|warn|err|critical|off] [--quiet]
+//
+// Errors are one line on stderr, prefixed with the tool's name; the exit code is 2 for
+// unusable input or arguments and 1 when an insertion fails (see docs/format.md).
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <string>
+#include <string_view>
+
+#include <CLI/CLI.hpp>
+#include <velk/background_line.hpp>
+
+#include "demo_data.hpp"
+#include "input.hpp"
+#include "job.hpp"
+#include "output_files.hpp"
+#include "text.hpp"
+#include "tool_error.hpp"
+#include "writers.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using velk::Logger;
+using namespace velk::tool;
+
+constexpr char const* TOOL_NAME = "velk-background-line";
+
+std::map<std::string, Logger::LEVEL> const& log_levels() {
+  static std::map<std::string, Logger::LEVEL> const levels{
+      {"info", Logger::LEVEL::info},   {"debug", Logger::LEVEL::debug},
+      {"trace", Logger::LEVEL::trace}, {"warn", Logger::LEVEL::warn},
+      {"err", Logger::LEVEL::err},     {"critical", Logger::LEVEL::critical},
+      {"off", Logger::LEVEL::off}};
+  return levels;
+}
+
+// Options both commands take.
+struct LogOptions {
+  std::string level = "info";
+  bool quiet = false;
+};
+
+struct InsertOptions {
+  LogOptions log;
+  std::string input;
+  std::string json = "result.json";
+  std::string vtk;
+  std::string svg;
+  bool summary = false;
+};
+
+struct DemoOptions {
+  LogOptions log;
+  std::string out = "velk-demo";
+};
+
+void add_log_options(CLI::App& command, LogOptions& options) {
+  std::vector<std::string> names;
+  for (auto const& level : log_levels()) names.push_back(level.first);
+  command
+      .add_option("--log-level", options.level,
+                  "Lowest level of the log lines shown on stderr (progress is at info)")
+      ->check(CLI::IsMember(names))
+      ->capture_default_str();
+  command.add_flag("-q,--quiet", options.quiet,
+                   "Show no log line on stderr (same as --log-level off); errors still show");
+}
+
+// Sets the level, and a sink that keeps every log line on one line of stderr: the library's
+// progress lines hold curve names, which may hold line breaks.
+void set_up_logger(LogOptions const& options) {
+  Logger::set_level(options.quiet ? Logger::LEVEL::off : log_levels().at(options.level));
+  Logger::set_handler([](Logger::LEVEL level, std::string_view line) {
+    std::cerr << '[' << Logger::level_name(level) << "] " << single_line(line, line.size()) << '\n';
+  });
+}
+
+int run_insert(InsertOptions const& options) {
+  set_up_logger(options.log);
+  // Output paths are checked first: a bad one is refused before any long work.
+  JobInput input;
+  JobResult result;
+  OutputFiles outputs;
+  outputs.add(options.json, [&](std::ostream& out) { write_json(out, input, result); });
+  if (!options.vtk.empty()) {
+    outputs.add(options.vtk, [&](std::ostream& out) { write_vtk(out, input, result); });
+  }
+  if (!options.svg.empty()) {
+    outputs.add(options.svg, [&](std::ostream& out) { write_svg(out, input, result); });
+  }
+  input = read_input(options.input);
+  Logger::log_info("read " + options.input + ": background " + quote_text(input.background.name) +
+                   " with " + count_of(input.background.edges.size(), "edge") + ", " +
+                   count_of(input.curves.size(), "input curve"));
+  result = run_job(input, options.input);
+  outputs.commit();
+  if (options.summary) write_summary(std::cout, input, result);
+  for (auto const& target : outputs.targets()) Logger::log_info("wrote " + target.string());
+  return 0;
+}
+
+int run_demo(DemoOptions const& options) {
+  set_up_logger(options.log);
+  fs::path const directory{options.out};
+  std::error_code error;
+  fs::create_directories(directory, error);
+  if (error || !fs::is_directory(directory)) {
+    throw ToolError{EXIT_BAD_INPUT, options.out + ": cannot create the output directory" +
+                                        (error ? ": " + error.message() : std::string{})};
+  }
+  auto const input = demo_input();
+  check_input(input, "demo");
+  OutputFiles outputs;
+  JobResult result;
+  outputs.add(directory / "result.json",
+              [&](std::ostream& out) { write_json(out, input, result); });
+  outputs.add(directory / "result.vtk", [&](std::ostream& out) { write_vtk(out, input, result); });
+  outputs.add(directory / "result.svg", [&](std::ostream& out) { write_svg(out, input, result); });
+  result = run_job(input, "demo");
+  outputs.commit();
+  write_summary(std::cout, input, result);
+  std::cout << "\nWrote";
+  for (auto const& target : outputs.targets()) std::cout << ' ' << target.string();
+  std::cout << '\n';
+  return 0;
+}
+
+[[noreturn]] void fail(int exit_code, std::string const& message) {
+  std::cerr << TOOL_NAME << ": " << single_line(message, message.size()) << std::endl;
+  std::exit(exit_code);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{
+      "Inserts 1D curves into a background line and reports which background edges "
+      "carry each input edge.",
+      TOOL_NAME};
+  app.set_version_flag("--version", VELK_TOOL_VERSION);
+  app.require_subcommand(1);
+
+  DemoOptions demo;
+  auto* demo_command = app.add_subcommand(
+      "demo",
+      "Run the embedded example: print a summary and write result.json, result.vtk and "
+      "result.svg into the output directory");
+  demo_command->add_option("--out", demo.out, "Output directory")->capture_default_str();
+  add_log_options(*demo_command, demo.log);
+
+  InsertOptions insert;
+  auto* insert_command = app.add_subcommand(
+      "insert", "Insert the curves of a JSON file (see docs/format.md) into its background");
+  insert_command->add_option("input", insert.input, "Input JSON file")->required();
+  insert_command->add_option("-o,--output", insert.json, "Result JSON file")->capture_default_str();
+  insert_command->add_option("--vtk", insert.vtk, "Also write the background as VTK polydata");
+  insert_command->add_option("--svg", insert.svg, "Also write an SVG picture of the result");
+  insert_command->add_flag("--summary", insert.summary, "Print a readable summary on stdout");
+  add_log_options(*insert_command, insert.log);
+
+  // CLI11 would report an unknown command as a missing one.
+  if (argc > 1 && argv[1][0] != '-' && std::string_view{argv[1]} != "demo" &&
+      std::string_view{argv[1]} != "insert") {
+    fail(EXIT_BAD_INPUT, "unknown command " + quote_text(argv[1]) + " (commands: demo, insert)");
+  }
+  try {
+    app.parse(argc, argv);
+  } catch (CLI::Success const& success) {
+    return app.exit(success);
+  } catch (CLI::ParseError const& error) {
+    fail(EXIT_BAD_INPUT, std::string{error.what()} + " (run with --help for usage)");
+  }
+
+  try {
+    if (demo_command->parsed()) return run_demo(demo);
+    return run_insert(insert);
+  } catch (ToolError const& error) {
+    fail(error.exit_code(), error.what());
+  } catch (std::exception const& error) {
+    fail(EXIT_FAILED, std::string{"unexpected failure: "} + error.what());
+  }
+}
