@@ -16,7 +16,7 @@ CTEST_ARGS ?=
 DEMO_TARGET ?= velk-background-line
 DEMO_COMMAND ?= $(BUILD_DIR)/bin/velk-background-line demo
 
-.PHONY: all deps configure build test demo clean
+.PHONY: all deps configure build test demo clean bench
 all: build
 
 deps:
@@ -47,6 +47,12 @@ demo: configure
 # PRESET/BUILD_DIR to a recursive $(MAKE), and add their name to .PHONY. Names reserved for them:
 # bench, fuzz, test-sanitizers.
 # ---------------------------------------------------------------------------------------------
+
+# Benchmarks (Release, in build-bench/): the suite with a summary table, raw JSON in
+# bench/results/, and the W2 scaling plot redrawn in docs/bench-scaling.png.
+# `make bench QUICK=1` runs the small sizes only.
+bench: deps
+	scripts/bench $(if $(filter 1 yes true,$(QUICK)),--quick,)
 
 clean:
 	rm -rf build build-debug build-asan velk-demo

@@ -21,16 +21,9 @@ void remove_if_owned(AttributeManager& manager, char const* name,
 
 }  // namespace
 
-MacroInfo::Impl const& MacroInfo::Impl::of(MacroInfo const& info, char const* operation) {
-  if (!info.impl_ || !info.impl_->vertices || !info.impl_->elements) {
-    throw LumoraException{
-        absl::StrCat("[", operation, "] the macro-information data base is not initialised")};
-  }
-  return *info.impl_;
-}
-
-MacroInfo::Impl& MacroInfo::Impl::of(MacroInfo& info, char const* operation) {
-  return const_cast<Impl&>(of(static_cast<MacroInfo const&>(info), operation));
+void MacroInfo::Impl::throw_not_initialised(char const* operation) {
+  throw LumoraException{
+      absl::StrCat("[", operation, "] the macro-information data base is not initialised")};
 }
 
 MacroInfo::MacroInfo() : impl_{std::make_unique<Impl>()} {}

@@ -53,7 +53,15 @@ void MacroInfoBuilder::update_element(Mapping<index_t> const& mapping) {
   detail::check_index(mapping.first, elements.size(), OPERATION, "edge");
   detail::check_index(mapping.second, elements.size(), OPERATION, "edge");
   if (mapping.first == mapping.second) return;
-  auto copy = elements.value(mapping.second);
+  auto const& source = elements.value(mapping.second);
+  // The copy has one free slot: the receiving edge (a half of a split edge) is usually
+  // tagged next, by the input edge being inserted or the one after it, and an exact-size
+  // copy would be reallocated at once by that append.
+  std::vector<MeshElement> copy;
+  if (!source.empty()) {
+    copy.reserve(source.size() + 1);
+    copy.assign(source.begin(), source.end());
+  }
   elements.set_value(mapping.first, std::move(copy));
 }
 
@@ -62,6 +70,9 @@ void MacroInfoBuilder::add_macro_vertex_info(MeshVertex const& macro_vertex, ind
   auto& vertices = *MacroInfo::Impl::of(bound_info(OPERATION), OPERATION).vertices;
   detail::check_index(vertex, vertices.size(), OPERATION, "vertex");
   vertices.modify_value(vertex, [&macro_vertex](std::vector<MeshVertex>& list) {
+    // An input vertex inside a curve is placed once for each of its two edges: room for two
+    // from the start saves growing the list at the second placement.
+    if (list.capacity() == 0) list.reserve(2);
     list.push_back(macro_vertex);
   });
 }

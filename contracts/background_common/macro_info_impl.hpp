@@ -14,8 +14,18 @@ struct MacroInfo::Impl {
   std::shared_ptr<VariableAttribute<std::vector<MeshElement>>> elements;
 
   // The store after checking it is initialised; `operation` names the caller in the error.
-  static Impl const& of(MacroInfo const& info, char const* operation);
-  static Impl& of(MacroInfo& info, char const* operation);
+  // Inline: every read of a macro list goes through it.
+  static Impl const& of(MacroInfo const& info, char const* operation) {
+    if (!info.impl_ || !info.impl_->vertices || !info.impl_->elements) {
+      throw_not_initialised(operation);
+    }
+    return *info.impl_;
+  }
+  static Impl& of(MacroInfo& info, char const* operation) {
+    return const_cast<Impl&>(of(static_cast<MacroInfo const&>(info), operation));
+  }
+
+  [[noreturn]] static void throw_not_initialised(char const* operation);
 };
 
 }  // namespace velk::internal

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -29,8 +31,11 @@ class LUMORA_BASIC_API uuid {
 
   std::array<std::uint8_t, 16> const& bytes() const { return bytes_; }
 
-  friend bool operator==(uuid const& lhs, uuid const& rhs) { return lhs.bytes_ == rhs.bytes_; }
-  friend bool operator!=(uuid const& lhs, uuid const& rhs) { return lhs.bytes_ != rhs.bytes_; }
+  // Two 8-byte comparisons, inlined: uuids are compared once per macro element scanned.
+  friend bool operator==(uuid const& lhs, uuid const& rhs) {
+    return lhs.half(0) == rhs.half(0) && lhs.half(1) == rhs.half(1);
+  }
+  friend bool operator!=(uuid const& lhs, uuid const& rhs) { return !(lhs == rhs); }
   friend bool operator<(uuid const& lhs, uuid const& rhs) { return lhs.bytes_ < rhs.bytes_; }
 
   template <typename H>
@@ -39,6 +44,12 @@ class LUMORA_BASIC_API uuid {
   }
 
  private:
+  std::uint64_t half(std::size_t index) const {
+    std::uint64_t value;
+    std::memcpy(&value, bytes_.data() + 8 * index, sizeof(value));
+    return value;
+  }
+
   // A value type of 16 bytes: kept inline (no private implementation) so that the
   // macro-information records that hold it stay small and copyable.
   std::array<std::uint8_t, 16> bytes_;

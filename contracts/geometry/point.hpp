@@ -37,13 +37,20 @@ class Point {
   // separated by single spaces ("2.5", "1e-09", "nan", "inf").
   std::string string() const {
     std::string text;
-    char buffer[32];
-    for (unsigned axis = 0; axis < dimension; ++axis) {
-      if (axis > 0) text.push_back(' ');
-      auto const result = std::to_chars(buffer, buffer + sizeof(buffer), values_[axis]);
-      text.append(buffer, result.ptr);
-    }
+    write_string(text);
     return text;
+  }
+
+  // The text of `string()`, written into `text` in place of what it held: no allocation once
+  // `text` has the room, for callers that write many points' texts.
+  void write_string(std::string& text) const {
+    char buffer[32 * dimension];
+    char* end = buffer;
+    for (unsigned axis = 0; axis < dimension; ++axis) {
+      if (axis > 0) *end++ = ' ';
+      end = std::to_chars(end, buffer + sizeof(buffer), values_[axis]).ptr;
+    }
+    text.assign(buffer, end);
   }
 
   // True when every coordinate is finite (neither NaN nor infinite).

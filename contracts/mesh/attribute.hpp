@@ -75,6 +75,7 @@ class LUMORA_MESH_API VariableAttribute final : public AttributeBase {
   void resize(index_t size) override { values_.resize(size, default_value_); }
 
   void renumber(absl::Span<index_t const> old_to_new, index_t new_size) override {
+    if (renumber_in_place(old_to_new, new_size)) return;
     std::vector<T> renumbered(new_size, default_value_);
     auto const count = std::min<std::size_t>(old_to_new.size(), values_.size());
     for (std::size_t old_index = 0; old_index < count; ++old_index) {
@@ -93,6 +94,28 @@ class LUMORA_MESH_API VariableAttribute final : public AttributeBase {
   }
 
  private:
+  // A renumbering that keeps elements in order and fills every new index (as removing
+  // elements does) is done by moving values down within the array: no second array, no
+  // default values made and dropped. Returns false, changing nothing, for any other.
+  bool renumber_in_place(absl::Span<index_t const> old_to_new, index_t new_size) {
+    auto const count = std::min<std::size_t>(old_to_new.size(), values_.size());
+    index_t next = 0;
+    for (std::size_t old_index = 0; old_index < count; ++old_index) {
+      auto const new_index = old_to_new[old_index];
+      if (new_index == NO_ID || new_index >= new_size) continue;
+      if (new_index != next) return false;
+      ++next;
+    }
+    if (next != new_size) return false;
+    for (std::size_t old_index = 0; old_index < count; ++old_index) {
+      auto const new_index = old_to_new[old_index];
+      if (new_index == NO_ID || new_index >= new_size || new_index == old_index) continue;
+      values_[new_index] = std::move(values_[old_index]);
+    }
+    values_.erase(values_.begin() + new_size, values_.end());
+    return true;
+  }
+
   T default_value_;
   std::vector<T> values_;
 };

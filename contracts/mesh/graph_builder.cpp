@@ -115,24 +115,25 @@ std::vector<index_t> GraphBuilder::delete_edges(std::vector<bool> const& to_dele
   check_mask(to_delete, graph.nb_edges(), "GraphBuilder::delete_edges", "edge");
   index_t kept = 0;
   auto old_to_new = compacting_mapping(to_delete, kept);
+  // Renumbered in place: the lists keep their order, and kept edges only move down.
   for (auto& around : state.around) {
-    absl::InlinedVector<EdgeVertex, 2> renumbered;
-    for (auto const& entry : around) {
-      auto const new_edge = old_to_new[entry.edge_id];
-      if (new_edge != NO_ID) renumbered.push_back(EdgeVertex{new_edge, entry.vertex_id});
+    std::size_t kept_entries = 0;
+    for (std::size_t entry = 0; entry < around.size(); ++entry) {
+      auto const new_edge = old_to_new[around[entry].edge_id];
+      if (new_edge != NO_ID) around[kept_entries++] = EdgeVertex{new_edge, around[entry].vertex_id};
     }
-    around = std::move(renumbered);
+    around.resize(kept_entries);
+    // Back into the inline room when the list fits there again.
+    around.shrink_to_fit();
   }
-  std::vector<std::array<index_t, 2>> edges(kept);
-  std::vector<std::uint8_t> detached(kept);
   for (std::size_t old_edge = 0; old_edge < old_to_new.size(); ++old_edge) {
     auto const new_edge = old_to_new[old_edge];
-    if (new_edge == NO_ID) continue;
-    edges[new_edge] = state.edges[old_edge];
-    detached[new_edge] = state.detached[old_edge];
+    if (new_edge == NO_ID || new_edge == old_edge) continue;
+    state.edges[new_edge] = state.edges[old_edge];
+    state.detached[new_edge] = state.detached[old_edge];
   }
-  state.edges = std::move(edges);
-  state.detached = std::move(detached);
+  state.edges.resize(kept);
+  state.detached.resize(kept);
   state.edge_attributes.renumber(old_to_new, kept);
   record_edit();
   return old_to_new;

@@ -38,7 +38,12 @@ struct EdgedCurveModifier<1>::Impl {
   void synchronize() const {
     if (indexed_revision == curve.revision()) return;
     index.clear();
-    for (index_t edge = 0; edge < curve.nb_edges(); ++edge) index_edge(edge);
+    for (index_t edge = 0; edge < curve.nb_edges(); ++edge) {
+      if (!is_indexable(edge)) continue;
+      auto const& vertices = curve.edge_vertices(edge);
+      index.stage(edge, x(vertices[0]), x(vertices[1]));
+    }
+    index.link_staged();
     indexed_revision = curve.revision();
   }
 
@@ -112,13 +117,21 @@ GraphModifier::SplitEdgeInfo EdgedCurveModifier<1>::split_edge(index_t edge,
   auto const was_synchronized = state.indexed_revision == state.curve.revision();
   auto const vertices = state.curve.edge_vertices(edge);
   auto const new_vertex = state.builder.create_point(point);
+  // Detaching before creating gives the same lists around the vertices (the split edge's
+  // entry goes, the new edge's entry comes last), but a vertex with two edges never holds
+  // three on the way, so its list stays in the room it has inline.
+  state.builder.disconnect_edge(edge);
   auto const first = state.builder.create_edge(vertices[0], new_vertex);
   auto const second = state.builder.create_edge(new_vertex, vertices[1]);
-  state.builder.disconnect_edge(edge);
   if (was_synchronized) {
-    state.index.remove(edge);
-    state.index_edge(first);
-    state.index_edge(second);
+    if (state.is_indexable(first) && state.is_indexable(second)) {
+      state.index.replace_by_two(edge, first, state.x(vertices[0]), state.x(new_vertex), second,
+                                 state.x(new_vertex), state.x(vertices[1]));
+    } else {
+      state.index.remove(edge);
+      state.index_edge(first);
+      state.index_edge(second);
+    }
     state.indexed_revision = state.curve.revision();
   }
   return SplitEdgeInfo{{first, second}, edge, new_vertex};

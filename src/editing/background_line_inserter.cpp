@@ -56,8 +56,8 @@ ElementInsertionInfo BackgroundLineInserter::Impl::insert_edges(EdgedCurve<1> co
 
 ElementInsertionInfo::INSERTION_STATUS BackgroundLineInserter::Impl::insert_curve_edge(
     EdgedCurve<1> const& input, index_t edge_id) {
-  debug_lines::write(debug_lines::INSERT_CURVE_EDGE);
-  debug_lines::write("edge_id", edge_id);
+  debug_lines::write(debug_line, debug_lines::INSERT_CURVE_EDGE);
+  debug_lines::write(debug_line, "edge_id", edge_id);
   auto const background_vertices = insert_edge_vertices(input, edge_id);
   auto const segment = input.segment(edge_id);
   MeshElement const macro_element{input.id(), edge_id};

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -29,7 +30,7 @@ class BackgroundLineInserter::Impl {
   std::array<index_t, 2> insert_edge_vertices(EdgedCurve<1> const& input, index_t edge_id);
 
   // Snaps `point` onto a vertex of `edge` or splits `edge` at it; returns the background
-  // vertex at the point. Records nothing.
+  // vertex at the point. Records nothing. `point_text` holds `point.string()`.
   index_t insert_point_in_edge(index_t edge, Point<1> const& point);
 
   // Places one input edge and tags the background edges between its placed vertices.
@@ -53,6 +54,11 @@ class BackgroundLineInserter::Impl {
   std::vector<index_t> walk_edges;
   absl::InlinedVector<index_t, 16> passed_recent;
   absl::flat_hash_set<index_t> passed_many;
+
+  // Scratch of the debug lines: each line is composed here, and each point's text written
+  // here, so that composing does not allocate once warm.
+  std::string debug_line;
+  std::string point_text;
 };
 
 }  // namespace velk::internal

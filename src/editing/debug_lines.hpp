@@ -1,7 +1,11 @@
 // The inserter's debug lines: "label = value", composed on every call and handed whole to
-// the kernel's logger, which alone decides whether they are written.
+// the kernel's logger, which alone decides whether they are written. Each line is composed
+// into a buffer that the caller keeps from line to line, so that composing allocates nothing
+// once the buffer has the room of the longest line.
 #pragma once
 
+#include <cstddef>
+#include <cstring>
 #include <string>
 
 #include <absl/strings/str_cat.h>
@@ -27,16 +31,39 @@ inline constexpr Marker SPLIT{"\"split\"", "split"};
 
 inline constexpr absl::string_view SEPARATOR = " = ";
 
-inline void write(Marker const& marker) {
-  Logger::log_debug(absl::StrCat(marker.quoted, SEPARATOR, marker.word));
+// Joins the three pieces of a line into `line`, replacing what it held. Lines are short:
+// they are joined on the stack and copied into `line` in one go.
+inline void compose(std::string& line, absl::string_view label, absl::string_view value) {
+  constexpr std::size_t ROOM = 128;
+  auto const size = label.size() + SEPARATOR.size() + value.size();
+  if (size > ROOM) {
+    line.assign(label.data(), label.size());
+    line.append(SEPARATOR.data(), SEPARATOR.size());
+    line.append(value.data(), value.size());
+    return;
+  }
+  char joined[ROOM];
+  std::memcpy(joined, label.data(), label.size());
+  std::memcpy(joined + label.size(), SEPARATOR.data(), SEPARATOR.size());
+  std::memcpy(joined + label.size() + SEPARATOR.size(), value.data(), value.size());
+  line.assign(joined, size);
 }
 
-inline void write(absl::string_view label, index_t value) {
-  Logger::log_debug(absl::StrCat(label, SEPARATOR, value));
+inline void write(std::string& line, Marker const& marker) {
+  compose(line, marker.quoted, marker.word);
+  Logger::log_debug(line);
 }
 
-inline void write(absl::string_view label, std::string const& value) {
-  Logger::log_debug(absl::StrCat(label, SEPARATOR, value));
+// The value in decimal digits, formatted by Abseil as `absl::StrCat` would.
+inline void write(std::string& line, absl::string_view label, index_t value) {
+  absl::AlphaNum const digits{value};
+  compose(line, label, digits.Piece());
+  Logger::log_debug(line);
+}
+
+inline void write(std::string& line, absl::string_view label, std::string const& value) {
+  compose(line, label, absl::string_view{value.data(), value.size()});
+  Logger::log_debug(line);
 }
 
 }  // namespace velk::internal::debug_lines

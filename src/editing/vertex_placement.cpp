@@ -15,34 +15,36 @@ std::array<index_t, 2> BackgroundLineInserter::Impl::insert_edge_vertices(
     auto const vertex = vertices[end];
     auto const point = input.point(vertex);
     MeshVertex const macro_vertex{input.id(), vertex};
-    debug_lines::write(debug_lines::INSERT_VERTEX);
-    debug_lines::write("point", point.string());
+    // The point's text goes into two lines; it is the same text both times.
+    point.write_string(point_text);
+    debug_lines::write(debug_line, debug_lines::INSERT_VERTEX);
+    debug_lines::write(debug_line, "point", point_text);
+    // The search tree holds the edges as they were at its last rebuild; a point it misses
+    // may still lie on the background now (an end vertex moved outward since), so an
+    // empty first guess goes to the modifier's lookup of the current edges as well.
     auto const initial = element_search.initial_containing_element(point);
-    if (!initial) {
-      throw LumoraException{"[BackgroundLineInserter::insert_curve] Failed to insert vertex."};
-    }
-    auto const edge = detail::find_containing_edge(point, curve, modifier, *initial);
+    auto const edge = detail::find_containing_edge(point, curve, modifier, initial.value_or(NO_ID));
     if (!edge) {
       throw LumoraException{"[BackgroundLineInserter::insert_curve] Failed to insert vertex."};
     }
     auto const background_vertex = insert_point_in_edge(*edge, point);
     builder.add_macro_vertex_info(macro_vertex, background_vertex);
-    debug_lines::write("inserted_vertex", background_vertex);
+    debug_lines::write(debug_line, "inserted_vertex", background_vertex);
     background_vertices[end] = background_vertex;
-    debug_lines::write("vertex", vertex);
-    debug_lines::write("background_vertices[v]", background_vertices[end]);
+    debug_lines::write(debug_line, "vertex", vertex);
+    debug_lines::write(debug_line, "background_vertices[v]", background_vertices[end]);
   }
   return background_vertices;
 }
 
 index_t BackgroundLineInserter::Impl::insert_point_in_edge(index_t edge, Point<1> const& point) {
-  debug_lines::write(debug_lines::INSERT_VERTEX_IN_EDGE);
-  debug_lines::write("point", point.string());
+  debug_lines::write(debug_line, debug_lines::INSERT_VERTEX_IN_EDGE);
+  debug_lines::write(debug_line, "point", point_text);
   if (auto const local = detail::snapping_detection<1>(curve, edge, point)) {
-    debug_lines::write(debug_lines::SNAP);
+    debug_lines::write(debug_line, debug_lines::SNAP);
     return curve.edge_vertex(EdgeVertex{edge, *local});
   }
-  debug_lines::write(debug_lines::SPLIT);
+  debug_lines::write(debug_line, debug_lines::SPLIT);
   auto const split = modifier.split_edge(edge, point);
   return modifier.updated_vertex(split.new_vertex);
 }

@@ -9,6 +9,10 @@ namespace {
 
 constexpr index_t STEP_LIMIT = 1000;
 
+// Room the chain and the visited set take at once: a run of up to this many edges is walked
+// with one allocation for each instead of one per doubling.
+constexpr std::size_t CHAIN_ROOM = 16;
+
 bool carries(std::vector<MeshElement> const& macro_elements, MeshEdge const& macro_edge) {
   for (auto const& element : macro_elements) {
     if (element.mesh_id == macro_edge.mesh_id && element.element_id == macro_edge.edge_id) {
@@ -34,15 +38,20 @@ absl::InlinedVector<EdgeVertex, 2> BackgroundLine::Impl::edges_around_vertex_wit
 std::optional<std::vector<index_t>> BackgroundLine::Impl::propagate_on_macro_edge(
     MacroInfo const& macro_info, EdgeVertex const& start, index_t target,
     MeshEdge const& macro_edge) const {
-  std::vector<index_t> chain{start.edge_id};
+  std::vector<index_t> chain;
+  chain.reserve(CHAIN_ROOM);
+  chain.push_back(start.edge_id);
   absl::flat_hash_set<index_t> visited{start.edge_id};
   auto position = start.opposite();
+  // The vertex at the position, read once per step.
+  auto vertex = curve_.edge_vertex(position);
   index_t steps = 0;
-  while (curve_.edge_vertex(position) != target && steps < STEP_LIMIT) {
+  while (vertex != target && steps < STEP_LIMIT) {
     ++steps;
-    auto const vertex = curve_.edge_vertex(position);
     bool moved = false;
     for (auto const& next : edges_around_vertex_with_macro_edge(macro_info, vertex, macro_edge)) {
+      // The set grows past the start edge only here, and then to the chain's room at once.
+      if (visited.size() == 1) visited.reserve(CHAIN_ROOM);
       if (visited.insert(next.edge_id).second) {
         chain.push_back(next.edge_id);
         position = next.opposite();
@@ -52,6 +61,7 @@ std::optional<std::vector<index_t>> BackgroundLine::Impl::propagate_on_macro_edg
     }
     // Every carrying edge here is already in the chain: this walk cannot arrive.
     if (!moved) return std::nullopt;
+    vertex = curve_.edge_vertex(position);
   }
   if (steps == STEP_LIMIT) {
     throw LumoraException{
@@ -64,6 +74,11 @@ std::optional<std::vector<index_t>> BackgroundLine::Impl::macro_edge_path(
     MacroInfo const& macro_info, std::array<index_t, 2> const& vertices,
     MeshEdge const& macro_edge) const {
   if (vertices[0] == vertices[1]) return std::nullopt;
+  // The target is only ever compared: unchecked, a vertex past the curve's end would give
+  // an empty result as if no chain existed.
+  for (auto const vertex : vertices) {
+    detail::check_index(vertex, curve_.nb_vertices(), "BackgroundLine::macro_edge_path", "vertex");
+  }
   auto const starts = edges_around_vertex_with_macro_edge(macro_info, vertices[0], macro_edge);
   for (auto const& start : starts) {
     if (auto chain = propagate_on_macro_edge(macro_info, start, vertices[1], macro_edge)) {

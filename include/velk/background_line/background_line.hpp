@@ -56,7 +56,9 @@ class VELK_BACKGROUND_LINE_API BackgroundLine : public MacroInfo1D {
   // vertices are equal, no edge around `vertices[0]` carries the macro edge, or no walk
   // arrives. Throws `LumoraException` "[BackgroundSolid::macro_edge_path] Too many steps
   // while propagating on macro edge." when a walk reaches 1000 steps (so a chain holds at
-  // most 1000 edges). Reads only; out-of-range vertices throw the kernel's index error.
+  // most 1000 edges). Reads only. Unless the vertices are equal, an out-of-range one throws
+  // `LumoraException` "[BackgroundLine::macro_edge_path] vertex index <v> is out of range
+  // (<n> vertices)".
   std::optional<std::vector<index_t>> macro_edge_path(std::array<index_t, 2> const& vertices,
                                                       MeshEdge const& macro_edge) const;
 

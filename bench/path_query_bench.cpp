@@ -1,0 +1,123 @@
+// W3: after W1, the chain of background pieces that carries each input edge.
+//
+// The library answers `macro_edge_path` between the two background vertices where the input
+// edge's ends were placed (found from the macro vertices on the background vertices);
+// Boost.ICL answers with the ordered pieces of its map that cover the input edge's
+// interval. Both build a fresh list per query. Only the queries are timed; the answers are
+// checked afterwards (pieces, and a checksum of every piece's bounds and position).
+#include <benchmark/benchmark.h>
+
+#include "support/process.hpp"
+#include "support/workload_cache.hpp"
+
+namespace {
+
+using namespace velk::bench;
+
+void report(benchmark::State& state, std::uint64_t queries, std::uint64_t pieces,
+            std::uint64_t empty, ContentChecksum const& checksum) {
+  state.counters["items"] = static_cast<double>(queries);
+  state.counters["pieces"] = static_cast<double>(pieces);
+  state.counters["empty_answers"] = static_cast<double>(empty);
+  state.counters["checksum"] = checksum.value();
+  state.counters["peak_rss_MiB"] = peak_rss_mib();
+}
+
+void W3_path_query_velk(benchmark::State& state) {
+  install_counting_log_handler();
+  auto const size = many_curves_size(state.range(0), state.range(1));
+  auto const& w1 = cached_many_curves(size);
+  auto const& background = cached_w1_result(size, true);
+  auto const& line = background.line();
+  auto const queries = make_path_queries(line, w1.inputs);
+  RegionTimer timer;
+  for (auto _ : state) {
+    std::uint64_t pieces = 0;
+    timer.start();
+    for (auto const& query : queries) {
+      auto chain = line.macro_edge_path(query.vertices, query.macro_edge);
+      if (chain) pieces += chain->size();
+      benchmark::DoNotOptimize(chain);
+    }
+    auto const wall = timer.stop();
+    benchmark::DoNotOptimize(pieces);
+    state.SetIterationTime(wall);
+  }
+  state.counters["cpu_ms"] = timer.cpu_ms_per_region(state.iterations());
+  state.counters["page_faults"] = timer.page_faults_per_region(state.iterations());
+  // The answers once more, read back for the agreement check.
+  auto const& curve = background.curve();
+  ContentChecksum checksum;
+  std::uint64_t pieces = 0;
+  std::uint64_t empty = 0;
+  for (std::uint64_t q = 0; q < queries.size(); ++q) {
+    auto const chain = line.macro_edge_path(queries[q].vertices, queries[q].macro_edge);
+    if (!chain) {
+      ++empty;
+      continue;
+    }
+    for (std::uint64_t k = 0; k < chain->size(); ++k) {
+      auto const& vertices = curve.edge_vertices((*chain)[k]);
+      auto const a = x_of(curve, vertices[0]);
+      auto const b = x_of(curve, vertices[1]);
+      checksum.add_piece(q, k, std::min(a, b), std::max(a, b));
+    }
+    pieces += chain->size();
+  }
+  report(state, queries.size(), pieces, empty, checksum);
+}
+
+void W3_path_query_icl(benchmark::State& state) {
+  auto const size = many_curves_size(state.range(0), state.range(1));
+  auto const& workload = cached_many_curves(size).workload;
+  auto const& map = cached_icl_w1_result(size);
+  std::vector<IclInterval> queries;
+  for (auto const& xs : workload.curves) {
+    for (std::size_t e = 0; e + 1 < xs.size(); ++e) queries.emplace_back(xs[e], xs[e + 1]);
+  }
+  using Piece = IclMap::const_iterator;
+  auto const answer = [&map](IclInterval const& query) {
+    std::vector<Piece> pieces;
+    auto const range = map.equal_range(query);
+    for (auto piece = range.first; piece != range.second; ++piece) pieces.push_back(piece);
+    return pieces;
+  };
+  RegionTimer timer;
+  for (auto _ : state) {
+    std::uint64_t pieces = 0;
+    timer.start();
+    for (auto const& query : queries) {
+      auto chain = answer(query);
+      pieces += chain.size();
+      benchmark::DoNotOptimize(chain);
+    }
+    auto const wall = timer.stop();
+    benchmark::DoNotOptimize(pieces);
+    state.SetIterationTime(wall);
+  }
+  state.counters["cpu_ms"] = timer.cpu_ms_per_region(state.iterations());
+  state.counters["page_faults"] = timer.page_faults_per_region(state.iterations());
+  ContentChecksum checksum;
+  std::uint64_t pieces = 0;
+  std::uint64_t empty = 0;
+  for (std::uint64_t q = 0; q < queries.size(); ++q) {
+    auto const chain = answer(queries[q]);
+    if (chain.empty()) ++empty;
+    for (std::uint64_t k = 0; k < chain.size(); ++k) {
+      checksum.add_piece(q, k, chain[k]->first.lower(), chain[k]->first.upper());
+    }
+    pieces += chain.size();
+  }
+  report(state, queries.size(), pieces, empty, checksum);
+}
+
+void w1_sizes(benchmark::internal::Benchmark* benchmark) {
+  benchmark->ArgNames({"N", "curves"});
+  benchmark->Args({10000, 100});    // quick
+  benchmark->Args({100000, 1000});  // full
+}
+
+BENCHMARK(W3_path_query_velk)->Apply(w1_sizes)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(W3_path_query_icl)->Apply(w1_sizes)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
