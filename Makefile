@@ -16,7 +16,7 @@ CTEST_ARGS ?=
 DEMO_TARGET ?= velk-background-line
 DEMO_COMMAND ?= $(BUILD_DIR)/bin/velk-background-line demo
 
-.PHONY: all deps configure build test demo clean bench
+.PHONY: all deps configure build test demo clean bench test-sanitizers fuzz
 all: build
 
 deps:
@@ -42,10 +42,7 @@ demo: configure
 	$(DEMO_COMMAND)
 
 # ---------------------------------------------------------------------------------------------
-# Further workflows (benchmarks, fuzzing, sanitizer runs) go below, one block each, built on the
-# same pattern: depend on `deps`, configure their own preset (CMakePresets.json) or pass
-# PRESET/BUILD_DIR to a recursive $(MAKE), and add their name to .PHONY. Names reserved for them:
-# bench, fuzz, test-sanitizers.
+# Further workflows, each in a build directory of its own: benchmarks, sanitizer runs, fuzzing.
 # ---------------------------------------------------------------------------------------------
 
 # Benchmarks (Release, in build-bench/): the suite with a summary table, raw JSON in
@@ -54,5 +51,15 @@ demo: configure
 bench: deps
 	scripts/bench $(if $(filter 1 yes true,$(QUICK)),--quick,)
 
+# Every test again under AddressSanitizer and UndefinedBehaviorSanitizer (preset asan,
+# build-asan/); any report fails the run.
+test-sanitizers: deps
+	scripts/test-sanitizers
+
+# The libFuzzer target (clang, in build-fuzz/) for SECONDS seconds on one core.
+SECONDS ?= 60
+fuzz: deps
+	scripts/fuzz $(SECONDS)
+
 clean:
-	rm -rf build build-debug build-asan velk-demo
+	rm -rf build build-debug build-asan build-bench build-fuzz velk-demo
