@@ -13,40 +13,31 @@ namespace {
 
 using namespace velk::bench;
 
-void W4_clone_velk(benchmark::State& state) {
+// Times `copy_of(line)` on the cleaned W1 result; the copy is destroyed outside the clock.
+template <typename CopyOf>
+void time_copies(benchmark::State& state, CopyOf const& copy_of) {
   install_counting_log_handler();
   auto const size = many_curves_size(state.range(0), state.range(1));
   auto const& line = cached_w1_result(size, true).line();
   RegionTimer timer;
   for (auto _ : state) {
     timer.start();
-    auto copy = line.clone();
+    auto copy = copy_of(line);
     auto const wall = timer.stop();
     benchmark::DoNotOptimize(copy);
     state.SetIterationTime(wall);
   }
-  state.counters["cpu_ms"] = timer.cpu_ms_per_region(state.iterations());
-  state.counters["page_faults"] = timer.page_faults_per_region(state.iterations());
+  report_region_costs(state, timer);
   state.counters["items"] = line.line().nb_edges();
   state.counters["peak_rss_MiB"] = peak_rss_mib();
 }
 
+void W4_clone_velk(benchmark::State& state) {
+  time_copies(state, [](auto const& line) { return line.clone(); });
+}
+
 void W4_clone_line_velk(benchmark::State& state) {
-  install_counting_log_handler();
-  auto const size = many_curves_size(state.range(0), state.range(1));
-  auto const& line = cached_w1_result(size, true).line();
-  RegionTimer timer;
-  for (auto _ : state) {
-    timer.start();
-    auto copy = line.clone_line();
-    auto const wall = timer.stop();
-    benchmark::DoNotOptimize(copy);
-    state.SetIterationTime(wall);
-  }
-  state.counters["cpu_ms"] = timer.cpu_ms_per_region(state.iterations());
-  state.counters["page_faults"] = timer.page_faults_per_region(state.iterations());
-  state.counters["items"] = line.line().nb_edges();
-  state.counters["peak_rss_MiB"] = peak_rss_mib();
+  time_copies(state, [](auto const& line) { return line.clone_line(); });
 }
 
 void W4_clean_velk(benchmark::State& state) {
@@ -64,8 +55,7 @@ void W4_clean_velk(benchmark::State& state) {
     state.SetIterationTime(wall);
     edges_after = copy.curve().nb_edges();
   }
-  state.counters["cpu_ms"] = timer.cpu_ms_per_region(state.iterations());
-  state.counters["page_faults"] = timer.page_faults_per_region(state.iterations());
+  report_region_costs(state, timer);
   state.counters["items"] = edges_before;
   state.counters["edges_after"] = edges_after;
   state.counters["peak_rss_MiB"] = peak_rss_mib();
@@ -107,17 +97,10 @@ void W4_split_collapse_velk(benchmark::State& state) {
                     ? 1
                     : 0;
   }
-  state.counters["cpu_ms"] = timer.cpu_ms_per_region(state.iterations());
-  state.counters["page_faults"] = timer.page_faults_per_region(state.iterations());
+  report_region_costs(state, timer);
   state.counters["items"] = nb_pairs;
   state.counters["partition_unchanged"] = unchanged;
   state.counters["peak_rss_MiB"] = peak_rss_mib();
-}
-
-void w1_sizes(benchmark::internal::Benchmark* benchmark) {
-  benchmark->ArgNames({"N", "curves"});
-  benchmark->Args({10000, 100});    // quick
-  benchmark->Args({100000, 1000});  // full
 }
 
 void pair_sizes(benchmark::internal::Benchmark* benchmark) {

@@ -50,25 +50,24 @@ void W1_insert_clean_velk(benchmark::State& state) {
       summarized = true;
     }
   }
-  state.counters["cpu_ms"] = timer.cpu_ms_per_region(state.iterations());
-  state.counters["page_faults"] = timer.page_faults_per_region(state.iterations());
+  report_region_costs(state, timer);
   report_summary(state, summary, w1.workload.nb_input_edges());
   state.counters["macro_bytes_per_edge"] = macro_bytes;
   state.counters["log_lines"] = static_cast<double>(log_lines);
 }
 
-// W1 with Boost.ICL: the background's pieces are in the map before the clock starts.
-void W1_insert_icl(benchmark::State& state) {
-  auto const size = many_curves_size(state.range(0), state.range(1));
-  auto const& w1 = cached_many_curves(size);
-  auto const background = icl_unit_chain(size.background_edges);
+// Times `insert(map)` on a map made by `make_background()` outside the clock, every
+// iteration; reports the costs and returns the summary of the first result.
+template <typename MakeBackground, typename Insert>
+PartitionSummary time_icl_insertions(benchmark::State& state, MakeBackground const& make_background,
+                                     Insert const& insert) {
   PartitionSummary summary;
   bool summarized = false;
   RegionTimer timer;
   for (auto _ : state) {
-    IclMap map{background};
+    IclMap map = make_background();
     timer.start();
-    icl_insert_many_curves(map, w1.workload);
+    insert(map);
     auto const wall = timer.stop();
     state.SetIterationTime(wall);
     if (!summarized) {
@@ -76,8 +75,18 @@ void W1_insert_icl(benchmark::State& state) {
       summarized = true;
     }
   }
-  state.counters["cpu_ms"] = timer.cpu_ms_per_region(state.iterations());
-  state.counters["page_faults"] = timer.page_faults_per_region(state.iterations());
+  report_region_costs(state, timer);
+  return summary;
+}
+
+// W1 with Boost.ICL: the background's pieces are in the map before the clock starts.
+void W1_insert_icl(benchmark::State& state) {
+  auto const size = many_curves_size(state.range(0), state.range(1));
+  auto const& w1 = cached_many_curves(size);
+  auto const background = icl_unit_chain(size.background_edges);
+  auto const summary = time_icl_insertions(
+      state, [&background] { return IclMap{background}; },
+      [&w1](IclMap& map) { icl_insert_many_curves(map, w1.workload); });
   report_summary(state, summary, w1.workload.nb_input_edges());
 }
 
@@ -102,8 +111,7 @@ void W2_insert_velk(benchmark::State& state) {
       summarized = true;
     }
   }
-  state.counters["cpu_ms"] = timer.cpu_ms_per_region(state.iterations());
-  state.counters["page_faults"] = timer.page_faults_per_region(state.iterations());
+  report_region_costs(state, timer);
   report_summary(state, summary, nb_edges);
   state.counters["macro_bytes_per_edge"] = macro_bytes;
 }
@@ -112,23 +120,16 @@ void W2_insert_velk(benchmark::State& state) {
 void W2_insert_icl(benchmark::State& state) {
   auto const nb_edges = static_cast<std::uint32_t>(state.range(0));
   auto const& xs = cached_long_curve(nb_edges).xs;
-  PartitionSummary summary;
-  bool summarized = false;
-  RegionTimer timer;
-  for (auto _ : state) {
-    IclMap map;
-    icl_add(map, 0.0, 1.0, ICL_BACKGROUND_TAG);
-    timer.start();
-    for (std::uint32_t e = 0; e < nb_edges; ++e) icl_add(map, xs[e], xs[e + 1], e);
-    auto const wall = timer.stop();
-    state.SetIterationTime(wall);
-    if (!summarized) {
-      summary = icl_summarize(map);
-      summarized = true;
-    }
-  }
-  state.counters["cpu_ms"] = timer.cpu_ms_per_region(state.iterations());
-  state.counters["page_faults"] = timer.page_faults_per_region(state.iterations());
+  auto const summary = time_icl_insertions(
+      state,
+      [] {
+        IclMap map;
+        icl_add(map, 0.0, 1.0, ICL_BACKGROUND_TAG);
+        return map;
+      },
+      [&xs, nb_edges](IclMap& map) {
+        for (std::uint32_t e = 0; e < nb_edges; ++e) icl_add(map, xs[e], xs[e + 1], e);
+      });
   report_summary(state, summary, nb_edges);
 }
 
@@ -136,12 +137,6 @@ void W2_insert_icl(benchmark::State& state) {
 void process_baseline(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(state.iterations());
   state.counters["peak_rss_MiB"] = peak_rss_mib();
-}
-
-void w1_sizes(benchmark::internal::Benchmark* benchmark) {
-  benchmark->ArgNames({"N", "curves"});
-  benchmark->Args({10000, 100});    // quick
-  benchmark->Args({100000, 1000});  // full
 }
 
 void w2_sizes(benchmark::internal::Benchmark* benchmark) {

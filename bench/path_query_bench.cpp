@@ -23,6 +23,27 @@ void report(benchmark::State& state, std::uint64_t queries, std::uint64_t pieces
   state.counters["peak_rss_MiB"] = peak_rss_mib();
 }
 
+// Times every query through `answer`, every iteration, and reports the costs;
+// `nb_pieces(chain)` counts the pieces of one answer.
+template <typename Queries, typename Answer, typename NbPieces>
+void time_queries(benchmark::State& state, Queries const& queries, Answer const& answer,
+                  NbPieces const& nb_pieces) {
+  RegionTimer timer;
+  for (auto _ : state) {
+    std::uint64_t pieces = 0;
+    timer.start();
+    for (auto const& query : queries) {
+      auto chain = answer(query);
+      pieces += nb_pieces(chain);
+      benchmark::DoNotOptimize(chain);
+    }
+    auto const wall = timer.stop();
+    benchmark::DoNotOptimize(pieces);
+    state.SetIterationTime(wall);
+  }
+  report_region_costs(state, timer);
+}
+
 void W3_path_query_velk(benchmark::State& state) {
   install_counting_log_handler();
   auto const size = many_curves_size(state.range(0), state.range(1));
@@ -30,21 +51,10 @@ void W3_path_query_velk(benchmark::State& state) {
   auto const& background = cached_w1_result(size, true);
   auto const& line = background.line();
   auto const queries = make_path_queries(line, w1.inputs);
-  RegionTimer timer;
-  for (auto _ : state) {
-    std::uint64_t pieces = 0;
-    timer.start();
-    for (auto const& query : queries) {
-      auto chain = line.macro_edge_path(query.vertices, query.macro_edge);
-      if (chain) pieces += chain->size();
-      benchmark::DoNotOptimize(chain);
-    }
-    auto const wall = timer.stop();
-    benchmark::DoNotOptimize(pieces);
-    state.SetIterationTime(wall);
-  }
-  state.counters["cpu_ms"] = timer.cpu_ms_per_region(state.iterations());
-  state.counters["page_faults"] = timer.page_faults_per_region(state.iterations());
+  time_queries(
+      state, queries,
+      [&line](auto const& query) { return line.macro_edge_path(query.vertices, query.macro_edge); },
+      [](auto const& chain) -> std::uint64_t { return chain ? chain->size() : 0; });
   // The answers once more, read back for the agreement check.
   auto const& curve = background.curve();
   ContentChecksum checksum;
@@ -82,21 +92,8 @@ void W3_path_query_icl(benchmark::State& state) {
     for (auto piece = range.first; piece != range.second; ++piece) pieces.push_back(piece);
     return pieces;
   };
-  RegionTimer timer;
-  for (auto _ : state) {
-    std::uint64_t pieces = 0;
-    timer.start();
-    for (auto const& query : queries) {
-      auto chain = answer(query);
-      pieces += chain.size();
-      benchmark::DoNotOptimize(chain);
-    }
-    auto const wall = timer.stop();
-    benchmark::DoNotOptimize(pieces);
-    state.SetIterationTime(wall);
-  }
-  state.counters["cpu_ms"] = timer.cpu_ms_per_region(state.iterations());
-  state.counters["page_faults"] = timer.page_faults_per_region(state.iterations());
+  time_queries(state, queries, answer,
+               [](std::vector<Piece> const& chain) -> std::uint64_t { return chain.size(); });
   ContentChecksum checksum;
   std::uint64_t pieces = 0;
   std::uint64_t empty = 0;
@@ -109,12 +106,6 @@ void W3_path_query_icl(benchmark::State& state) {
     pieces += chain.size();
   }
   report(state, queries.size(), pieces, empty, checksum);
-}
-
-void w1_sizes(benchmark::internal::Benchmark* benchmark) {
-  benchmark->ArgNames({"N", "curves"});
-  benchmark->Args({10000, 100});    // quick
-  benchmark->Args({100000, 1000});  // full
 }
 
 BENCHMARK(W3_path_query_velk)->Apply(w1_sizes)->UseManualTime()->Unit(benchmark::kMillisecond);

@@ -10,6 +10,8 @@
 #include <chrono>
 #include <cstdint>
 
+#include <benchmark/benchmark.h>
+
 #include <basic/logger.hpp>
 
 namespace velk::bench {
@@ -70,6 +72,12 @@ class RegionTimer {
   long faults_start_{0};
   long faults_total_{0};
 };
+
+// Reports the timer's CPU milliseconds and page faults per measured region as counters.
+inline void report_region_costs(benchmark::State& state, RegionTimer const& timer) {
+  state.counters["cpu_ms"] = timer.cpu_ms_per_region(state.iterations());
+  state.counters["page_faults"] = timer.page_faults_per_region(state.iterations());
+}
 
 // Peak resident set size of this process so far (getrusage), in MiB. Process-wide: the
 // benchmark script runs every benchmark in a process of its own.

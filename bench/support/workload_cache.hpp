@@ -11,6 +11,8 @@
 #include <tuple>
 #include <vector>
 
+#include <benchmark/benchmark.h>
+
 #include <velk/background_line.hpp>
 
 #include "support/icl_contender.hpp"
@@ -38,6 +40,13 @@ inline ManyCurvesSize many_curves_size(std::int64_t background_edges, std::int64
   size.background_edges = static_cast<std::uint32_t>(background_edges);
   size.nb_curves = static_cast<std::uint32_t>(nb_curves);
   return size;
+}
+
+// The W1 sizes, as the arguments `many_curves_size(state.range(0), state.range(1))` reads.
+inline void w1_sizes(benchmark::internal::Benchmark* benchmark) {
+  benchmark->ArgNames({"N", "curves"});
+  benchmark->Args({10000, 100});    // quick
+  benchmark->Args({100000, 1000});  // full
 }
 
 inline ManyCurvesInputs const& cached_many_curves(ManyCurvesSize const& size) {

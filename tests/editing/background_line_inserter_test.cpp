@@ -229,7 +229,7 @@ TEST(BackgroundLineInserter, FailureKeepsTheEdgesInsertedBeforeIt) {
   Background background{{0.0, 10.0}};
   ChainWithBuilder input{{1.0, 2.0, 3.0, 20.0}, "well-F"};
   velk::test::LogCapture capture{Logger::LEVEL::debug};
-  EXPECT_EQ(velk::test::exception_message([&] { background.inserter.insert_curve(input.curve); }),
+  EXPECT_EQ(velk::test::thrown_message([&] { background.inserter.insert_curve(input.curve); }),
             FAILED_TO_INSERT);
 
   auto const debug = texts_at(capture, Logger::LEVEL::debug);
@@ -276,7 +276,7 @@ TEST(BackgroundLineInserter, FailsOnPointsTheBackgroundDoesNotCover) {
   ChainWithBuilder before_start{{-1.0, 1.0}};
   ChainWithBuilder not_a_number{{std::numeric_limits<double>::quiet_NaN(), 1.0}};
   for (auto const* input : {&before_start, &not_a_number}) {
-    EXPECT_EQ(velk::test::exception_message([&] {
+    EXPECT_EQ(velk::test::thrown_message([&] {
                 background.inserter.insert_curve_edges(input->curve, std::vector<index_t>{0});
               }),
               FAILED_TO_INSERT);
@@ -285,7 +285,7 @@ TEST(BackgroundLineInserter, FailsOnPointsTheBackgroundDoesNotCover) {
   // current background finds nothing at 7.
   background.modifier.move_point(vertex_at(background.curve, 10.0), velk::test::at(5.0));
   ChainWithBuilder beyond_end{{7.0, 8.0}};
-  EXPECT_EQ(velk::test::exception_message(
+  EXPECT_EQ(velk::test::thrown_message(
                 [&] { background.inserter.insert_curve(beyond_end.curve); }),
             FAILED_TO_INSERT);
   EXPECT_EQ(background.curve.nb_vertices(), nb_vertices);
@@ -413,7 +413,7 @@ TEST(BackgroundLineInserter, RefusesAModifierOfAnotherCurve) {
   Background background{{0.0, 1.0}};
   ChainWithBuilder other{{0.0, 1.0}};
   velk::EdgedCurveModifier<1> other_modifier{other.curve, other.curve_builder};
-  EXPECT_EQ(velk::test::exception_message([&] {
+  EXPECT_EQ(velk::test::thrown_message([&] {
               velk::internal::BackgroundLineInserter inserter{{background.line, other_modifier},
                                                               background.line_builder};
             }),

@@ -192,7 +192,7 @@ TEST(BackgroundLineModifier, RefusesACurveBuilderOfAnotherCurve) {
   velk::internal::BackgroundLine line{chain.curve};
   velk::internal::BackgroundLineBuilder line_builder{line};
   velk::test::ChainWithBuilder other{{0.0, 1.0}};
-  EXPECT_EQ(velk::test::exception_message([&] {
+  EXPECT_EQ(velk::test::thrown_message([&] {
               velk::internal::BackgroundLineModifier modifier{line, line_builder,
                                                               other.curve_builder};
             }),

@@ -82,14 +82,14 @@ TEST(BackgroundLineBuilder, SplitGivesBothCoveringEdgesTheSplitEdgeListAndNothin
 
 TEST(BackgroundLineBuilder, SplitUpdatesTheFirstCoveringEdgeFirstAndKeepsItOnFailure) {
   TaggedLine first_fails;
-  EXPECT_EQ(velk::test::lumora_message([&] {
+  EXPECT_EQ(velk::test::thrown_message([&] {
               first_fails.builder.update_information(SplitEdgeInfo{{99, 4}, 2, 5});
             }),
             "[MacroInfoBuilder::update_element] edge index 99 is out of range (10 edges)");
   EXPECT_EQ(all_macro_elements(first_fails.line), first_fails.expected_with_edge_2_on({}));
 
   TaggedLine second_fails;
-  EXPECT_EQ(velk::test::lumora_message([&] {
+  EXPECT_EQ(velk::test::thrown_message([&] {
               second_fails.builder.update_information(SplitEdgeInfo{{4, 99}, 2, 5});
             }),
             "[MacroInfoBuilder::update_element] edge index 99 is out of range (10 edges)");

@@ -16,6 +16,9 @@
 
 #include <velk/background_line.hpp>
 
+#include "support/chain_curve.hpp"
+#include "support/thrown_message.hpp"
+
 namespace velk::test {
 
 inline Point<1> at(double x) { return Point<1>{{x}}; }
@@ -27,10 +30,7 @@ struct ChainWithBuilder {
                             std::string_view name = "chain") {
     BackgroundLineLibrary::initialize();
     curve_builder.set_name(name);
-    for (auto const x : positions) curve_builder.create_point(at(x));
-    for (index_t vertex = 0; vertex + 1 < positions.size(); ++vertex) {
-      curve_builder.create_edge(vertex, vertex + 1);
-    }
+    build_chain(curve_builder, positions);
   }
 
   EdgedCurve<1> curve;
@@ -64,17 +64,6 @@ inline MacroTags macro_tags(std::vector<MeshVertex> const& vertices) {
 
 inline std::pair<std::string, index_t> macro_tag(EdgedCurve<1> const& input, index_t index) {
   return {input.id().string(), index};
-}
-
-// The message of the `LumoraException` that `call` throws, or a marker when it throws none.
-template <typename Call>
-std::string exception_message(Call&& call) {
-  try {
-    call();
-  } catch (LumoraException const& error) {
-    return error.what();
-  }
-  return "(nothing thrown)";
 }
 
 // Both curves hold the same vertices, points, edges, detached flags and lists around

@@ -11,6 +11,9 @@
 
 #include <velk/background_line.hpp>
 
+#include "support/chain_curve.hpp"
+#include "support/thrown_message.hpp"
+
 namespace velk::test {
 
 // Appends vertices at 0, 1, ..., `nb_edges` and edge i from vertex i to vertex i + 1.
@@ -27,12 +30,7 @@ inline void build_unit_chain(EdgedCurveBuilder<1>& builder, index_t nb_edges) {
 inline std::unique_ptr<EdgedCurve<1>> chain_curve(std::vector<double> const& coordinates) {
   auto curve = std::make_unique<EdgedCurve<1>>();
   EdgedCurveBuilder<1> builder{*curve};
-  index_t previous = NO_ID;
-  for (auto const coordinate : coordinates) {
-    auto const vertex = builder.create_point(Point<1>{{coordinate}});
-    if (previous != NO_ID) builder.create_edge(previous, vertex);
-    previous = vertex;
-  }
+  build_chain(builder, coordinates);
   return curve;
 }
 
@@ -57,17 +55,6 @@ inline std::vector<std::vector<MeshElement>> all_macro_elements(
     result.push_back(line.macro_elements(edge));
   }
   return result;
-}
-
-// The message of the `LumoraException` that `call` throws, or a note that it threw none.
-template <typename Call>
-std::string lumora_message(Call&& call) {
-  try {
-    call();
-  } catch (LumoraException const& error) {
-    return error.what();
-  }
-  return "(no LumoraException thrown)";
 }
 
 }  // namespace velk::test

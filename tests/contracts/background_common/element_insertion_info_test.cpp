@@ -7,20 +7,14 @@
 
 #include <basic/lumora_exception.hpp>
 
+#include "support/thrown_message.hpp"
+
 namespace {
+
+using velk::test::thrown_message;
 
 using velk::internal::ElementInsertionInfo;
 using STATUS = ElementInsertionInfo::INSERTION_STATUS;
-
-template <typename Call>
-std::string thrown_message(Call&& call) {
-  try {
-    call();
-  } catch (velk::LumoraException const& error) {
-    return error.what();
-  }
-  return "(nothing thrown)";
-}
 
 ElementInsertionInfo two_entries() {
   ElementInsertionInfo info;

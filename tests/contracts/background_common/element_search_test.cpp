@@ -14,6 +14,8 @@
 #include <geometry/tolerance.hpp>
 #include <mesh/edged_curve_builder.hpp>
 
+#include "support/chain_curve.hpp"
+
 namespace {
 
 using velk::GEOMETRIC_TOLERANCE;
@@ -21,14 +23,6 @@ using velk::index_t;
 using Search = velk::internal::ElementSearch<velk::EdgedCurve<1>>;
 
 velk::Point<1> at(double x) { return velk::Point<1>{{x}}; }
-
-// Vertex i at positions[i]; edge i from vertex i to vertex i + 1.
-void build_chain(velk::EdgedCurveBuilder<1>& builder, std::initializer_list<double> positions) {
-  for (auto const x : positions) builder.create_point(at(x));
-  for (index_t vertex = 0; vertex + 1 < positions.size(); ++vertex) {
-    builder.create_edge(vertex, vertex + 1);
-  }
-}
 
 // What the search promises: the live edge with the smallest (lower end, index) whose
 // interval widened by the tolerance contains x.
@@ -57,7 +51,7 @@ TEST(ElementSearch, AnswersNothingBeforeTheFirstRebuild) {
 TEST(ElementSearch, FindsTheEdgeContainingAPoint) {
   velk::EdgedCurve<1> curve;
   velk::EdgedCurveBuilder<1> builder{curve};
-  build_chain(builder, {0.0, 1.0, 2.0, 3.0});
+  velk::test::build_chain(builder, {0.0, 1.0, 2.0, 3.0});
   Search search;
   search.reinitialize_elements_tree(curve);
   EXPECT_EQ(search.nb_rebuilds(), 1u);
@@ -84,7 +78,7 @@ TEST(ElementSearch, FindsTheEdgeContainingAPoint) {
 TEST(ElementSearch, AnswersOverlappingIntervalsOfAClosedLoop) {
   velk::EdgedCurve<1> curve;
   velk::EdgedCurveBuilder<1> builder{curve};
-  build_chain(builder, {0.0, 1.0, 2.0});
+  velk::test::build_chain(builder, {0.0, 1.0, 2.0});
   builder.create_edge(2, 0);  // edge 2 spans [0, 2], over both others
   Search search;
   search.reinitialize_elements_tree(curve);
@@ -96,7 +90,7 @@ TEST(ElementSearch, AnswersOverlappingIntervalsOfAClosedLoop) {
 TEST(ElementSearch, IgnoresDetachedEdges) {
   velk::EdgedCurve<1> curve;
   velk::EdgedCurveBuilder<1> builder{curve};
-  build_chain(builder, {0.0, 1.0, 2.0, 3.0});
+  velk::test::build_chain(builder, {0.0, 1.0, 2.0, 3.0});
   builder.disconnect_edge(1);
   Search search;
   search.reinitialize_elements_tree(curve);

@@ -10,7 +10,15 @@
 #include <mesh/edged_curve.hpp>
 #include <mesh/edged_curve_builder.hpp>
 
+#include "support/chain_curve.hpp"
+#include "support/macro_info_store.hpp"
+#include "support/thrown_message.hpp"
+
 namespace {
+
+using velk::test::CurveStore;
+using velk::test::StoreWriter;
+using velk::test::thrown_message;
 
 using velk::MeshElement;
 using velk::MeshVertex;
@@ -18,39 +26,12 @@ using velk::internal::MacroInfo;
 using Vertices = std::vector<MeshVertex>;
 using Elements = std::vector<MeshElement>;
 
-class CurveStore : public MacroInfo {
- public:
-  explicit CurveStore(velk::EdgedCurve<1> const& curve) {
-    initialize_macro_info_data_base(curve.vertex_attribute_manager(),
-                                    curve.edge_attribute_manager());
-  }
-};
-
 class UninitializedStore : public MacroInfo {};
-
-class StoreWriter : public velk::internal::MacroInfoBuilder {
- public:
-  explicit StoreWriter(MacroInfo& info) : MacroInfoBuilder{info} {}
-};
-
-template <typename Call>
-std::string thrown_message(Call&& call) {
-  try {
-    call();
-  } catch (velk::LumoraException const& error) {
-    return error.what();
-  }
-  return "(nothing thrown)";
-}
 
 // A store over three vertices and two edges (its lists grow with the curve), and macro
 // records to write.
 struct Fixture {
-  Fixture() {
-    for (double x : {0.0, 1.0, 2.0}) builder.create_point(velk::Point<1>{{x}});
-    builder.create_edge(0, 1);
-    builder.create_edge(1, 2);
-  }
+  Fixture() { velk::test::build_chain(builder, {0.0, 1.0, 2.0}); }
   velk::EdgedCurve<1> curve;
   velk::EdgedCurveBuilder<1> builder{curve};
   CurveStore store{curve};

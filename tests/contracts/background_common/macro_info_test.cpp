@@ -10,7 +10,14 @@
 #include <basic/lumora_exception.hpp>
 #include <mesh/edged_curve_builder.hpp>
 
+#include "support/chain_curve.hpp"
+#include "support/macro_info_store.hpp"
+#include "support/thrown_message.hpp"
+
 namespace {
+
+using velk::test::StoreWriter;
+using velk::test::thrown_message;
 
 using velk::internal::MacroInfo;
 using Names = std::vector<std::string>;
@@ -34,28 +41,9 @@ class CurveStore : public MacroInfo {
   velk::EdgedCurve<1> const* curve_;
 };
 
-class StoreWriter : public velk::internal::MacroInfoBuilder {
- public:
-  explicit StoreWriter(MacroInfo& info) : MacroInfoBuilder{info} {}
-};
-
-template <typename Call>
-std::string thrown_message(Call&& call) {
-  try {
-    call();
-  } catch (velk::LumoraException const& error) {
-    return error.what();
-  }
-  return "(nothing thrown)";
-}
-
 // Three vertices at 0, 1, 2 and the two edges between them.
 struct TwoEdges {
-  TwoEdges() {
-    for (double x : {0.0, 1.0, 2.0}) builder.create_point(velk::Point<1>{{x}});
-    builder.create_edge(0, 1);
-    builder.create_edge(1, 2);
-  }
+  TwoEdges() { velk::test::build_chain(builder, {0.0, 1.0, 2.0}); }
   bool holds_data_base() const {
     return curve.vertex_attribute_manager().attribute_exists(MacroInfo::VERTEX_ATTRIBUTE_NAME) &&
            curve.edge_attribute_manager().attribute_exists(MacroInfo::EDGE_ATTRIBUTE_NAME);

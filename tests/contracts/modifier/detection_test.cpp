@@ -13,7 +13,12 @@
 #include <basic/lumora_exception.hpp>
 #include <geometry/tolerance.hpp>
 
+#include "support/chain_curve.hpp"
+#include "support/thrown_message.hpp"
+
 namespace {
+
+using velk::test::thrown_message;
 
 using velk::GEOMETRIC_TOLERANCE;
 using velk::index_t;
@@ -22,23 +27,10 @@ using velk::detail::snapping_detection;
 
 velk::Point<1> at(double x) { return velk::Point<1>{{x}}; }
 
-template <typename Call>
-std::string thrown_message(Call&& call) {
-  try {
-    call();
-  } catch (velk::LumoraException const& error) {
-    return error.what();
-  }
-  return "(nothing thrown)";
-}
-
 // A chain (vertex i at positions[i], edge i from vertex i to i + 1) with its modifier.
 struct EditedCurve {
   explicit EditedCurve(std::vector<double> const& positions) {
-    for (auto const x : positions) builder.create_point(at(x));
-    for (index_t vertex = 0; vertex + 1 < positions.size(); ++vertex) {
-      builder.create_edge(vertex, vertex + 1);
-    }
+    velk::test::build_chain(builder, positions);
   }
   std::optional<index_t> find(double x, index_t initial) const {
     return find_containing_edge(at(x), curve, modifier, initial);

@@ -12,7 +12,15 @@
 #include <background_common/macro_info_builder.hpp>
 #include <basic/lumora_exception.hpp>
 
+#include "support/chain_curve.hpp"
+#include "support/macro_info_store.hpp"
+#include "support/thrown_message.hpp"
+
 namespace {
+
+using velk::test::CurveStore;
+using velk::test::StoreWriter;
+using velk::test::thrown_message;
 
 using velk::EdgeVertex;
 using velk::index_t;
@@ -23,42 +31,16 @@ using Indices = std::vector<index_t>;
 
 velk::Point<1> at(double x) { return velk::Point<1>{{x}}; }
 
-template <typename Call>
-std::string thrown_message(Call&& call) {
-  try {
-    call();
-  } catch (velk::LumoraException const& error) {
-    return error.what();
-  }
-  return "(nothing thrown)";
-}
-
 // A chain (vertex i at positions[i], edge i from vertex i to i + 1) with its modifier.
 struct EditedCurve {
   explicit EditedCurve(std::initializer_list<double> positions) {
-    for (auto const x : positions) builder.create_point(at(x));
-    for (index_t vertex = 0; vertex + 1 < positions.size(); ++vertex) {
-      builder.create_edge(vertex, vertex + 1);
-    }
+    velk::test::build_chain(builder, positions);
   }
   double x(index_t vertex) const { return curve.point(vertex).value(0); }
 
   velk::EdgedCurve<1> curve;
   velk::EdgedCurveBuilder<1> builder{curve};
   velk::EdgedCurveModifier<1> modifier{curve, builder};
-};
-
-class CurveStore : public velk::internal::MacroInfo {
- public:
-  explicit CurveStore(velk::EdgedCurve<1> const& curve) {
-    initialize_macro_info_data_base(curve.vertex_attribute_manager(),
-                                    curve.edge_attribute_manager());
-  }
-};
-
-class StoreWriter : public velk::internal::MacroInfoBuilder {
- public:
-  explicit StoreWriter(velk::internal::MacroInfo& info) : MacroInfoBuilder{info} {}
 };
 
 TEST(EdgedCurveModifier, RefusesTheBuilderOfAnotherCurve) {
