@@ -170,14 +170,9 @@ void EdgePositionIndex::replace_by_two(index_t edge, index_t first, double first
   }
   make_node(first, first0, first1);
   make_node(second, second0, second1);
-  auto const lower = nodes_[edge].lower;
   index_t before = NIL;
-  index_t rest = NIL;
-  split(root_, lower, edge, before, rest);
-  index_t removed = NIL;
   index_t after = NIL;
-  split(rest, lower, edge + 1, removed, after);
-  nodes_[edge].lower = std::numeric_limits<double>::quiet_NaN();
+  cut_out(edge, before, after);
   // The new keys in order, both after the removed one: cut the rest before each.
   auto low = first;
   auto high = second;
@@ -192,17 +187,21 @@ void EdgePositionIndex::replace_by_two(index_t edge, index_t first, double first
   ++size_;
 }
 
-void EdgePositionIndex::remove(index_t edge) {
-  if (!contains(edge)) return;
+void EdgePositionIndex::cut_out(index_t edge, index_t& before, index_t& after) {
   auto const lower = nodes_[edge].lower;
-  index_t before = NIL;
   index_t rest = NIL;
   split(root_, lower, edge, before, rest);
-  index_t middle = NIL;
-  index_t after = NIL;
-  split(rest, lower, edge + 1, middle, after);
-  root_ = merge(before, after);
+  index_t removed = NIL;
+  split(rest, lower, edge + 1, removed, after);
   nodes_[edge].lower = std::numeric_limits<double>::quiet_NaN();
+}
+
+void EdgePositionIndex::remove(index_t edge) {
+  if (!contains(edge)) return;
+  index_t before = NIL;
+  index_t after = NIL;
+  cut_out(edge, before, after);
+  root_ = merge(before, after);
   --size_;
 }
 

@@ -100,6 +100,10 @@ class EdgePositionIndex {
   // Splits `root` into keys before (lower, edge) and keys from it on.
   void split(index_t root, double lower, index_t edge, index_t& before, index_t& after);
   index_t merge(index_t left, index_t right);
+  // Cuts the kept `edge` out of the tree, leaving the keys before it in `before` and those
+  // after it in `after` (the tree itself is left to the caller), and marks it not kept.
+  // `size_` is the caller's to update.
+  void cut_out(index_t edge, index_t& before, index_t& after);
   // Makes nodes [0, count) addressable, new ones empty (not kept).
   void grow_to(std::size_t count);
   void swap(EdgePositionIndex& other) noexcept;
