@@ -17,13 +17,12 @@ void MacroInfo1D::initialize_macro_info_line_data_base(AttributeManager& vertex_
   initialize_macro_info_data_base(vertex_attribute_manager, edge_attribute_manager);
 }
 
-void MacroInfo1D::clean_background_line_data_base(AttributeManager& vertex_attribute_manager,
-                                                  AttributeManager& edge_attribute_manager) noexcept {
+void MacroInfo1D::clean_background_line_data_base(
+    AttributeManager& vertex_attribute_manager, AttributeManager& edge_attribute_manager) noexcept {
   clean_macro_info_data_base(vertex_attribute_manager, edge_attribute_manager);
 }
 
-BackgroundLine::BackgroundLine(EdgedCurve<1> const& line)
-    : impl_{std::make_unique<Impl>(line)} {
+BackgroundLine::BackgroundLine(EdgedCurve<1> const& line) : impl_{std::make_unique<Impl>(line)} {
   // A builder exists over the line while its data base is set up, as every writer of the
   // macro information is bound before the store is used.
   BackgroundLineBuilder builder{*this};
@@ -62,7 +61,12 @@ std::unique_ptr<EdgedCurve<1>> BackgroundLine::clone_line() const {
 
 std::optional<std::vector<index_t>> BackgroundLine::macro_edge_path(
     std::array<index_t, 2> const& vertices, MeshEdge const& macro_edge) const {
-  return impl_->macro_edge_path(*this, vertices, macro_edge);
+  return impl_->macro_edge_path(*this, vertices, macro_edge, DEFAULT_PATH_STEP_LIMIT);
+}
+
+std::optional<std::vector<index_t>> BackgroundLine::macro_edge_path(
+    std::array<index_t, 2> const& vertices, MeshEdge const& macro_edge, index_t step_limit) const {
+  return impl_->macro_edge_path(*this, vertices, macro_edge, step_limit);
 }
 
 }  // namespace velk::internal

@@ -22,7 +22,8 @@ class BackgroundLine::Impl {
   // The query of `BackgroundLine::macro_edge_path`, reading `macro_info` (the line's own).
   std::optional<std::vector<index_t>> macro_edge_path(MacroInfo const& macro_info,
                                                       std::array<index_t, 2> const& vertices,
-                                                      MeshEdge const& macro_edge) const;
+                                                      MeshEdge const& macro_edge,
+                                                      index_t step_limit) const;
 
  private:
   // The entries of `edges_around_vertex(vertex)` whose edge carries `macro_edge`, in
@@ -31,11 +32,12 @@ class BackgroundLine::Impl {
       MacroInfo const& macro_info, index_t vertex, MeshEdge const& macro_edge) const;
 
   // The walk from `start` (an edge leaving the first vertex) to `target`: the chain, or
-  // empty at a dead end; throws at the step limit.
+  // empty at a dead end; throws when the walk takes `step_limit` steps.
   std::optional<std::vector<index_t>> propagate_on_macro_edge(MacroInfo const& macro_info,
                                                               EdgeVertex const& start,
                                                               index_t target,
-                                                              MeshEdge const& macro_edge) const;
+                                                              MeshEdge const& macro_edge,
+                                                              index_t step_limit) const;
 
   EdgedCurve<1> const& curve_;
   std::weak_ptr<void const> curve_lifetime_;

@@ -7,8 +7,6 @@
 namespace velk::internal {
 namespace {
 
-constexpr index_t STEP_LIMIT = 1000;
-
 // Room the chain and the visited set take at once: a run of up to this many edges is walked
 // with one allocation for each instead of one per doubling.
 constexpr std::size_t CHAIN_ROOM = 16;
@@ -37,7 +35,7 @@ absl::InlinedVector<EdgeVertex, 2> BackgroundLine::Impl::edges_around_vertex_wit
 
 std::optional<std::vector<index_t>> BackgroundLine::Impl::propagate_on_macro_edge(
     MacroInfo const& macro_info, EdgeVertex const& start, index_t target,
-    MeshEdge const& macro_edge) const {
+    MeshEdge const& macro_edge, index_t step_limit) const {
   std::vector<index_t> chain;
   chain.reserve(CHAIN_ROOM);
   chain.push_back(start.edge_id);
@@ -46,7 +44,7 @@ std::optional<std::vector<index_t>> BackgroundLine::Impl::propagate_on_macro_edg
   // The vertex at the position, read once per step.
   auto vertex = curve_.edge_vertex(position);
   index_t steps = 0;
-  while (vertex != target && steps < STEP_LIMIT) {
+  while (vertex != target && steps < step_limit) {
     ++steps;
     bool moved = false;
     for (auto const& next : edges_around_vertex_with_macro_edge(macro_info, vertex, macro_edge)) {
@@ -63,7 +61,7 @@ std::optional<std::vector<index_t>> BackgroundLine::Impl::propagate_on_macro_edg
     if (!moved) return std::nullopt;
     vertex = curve_.edge_vertex(position);
   }
-  if (steps == STEP_LIMIT) {
+  if (steps == step_limit) {
     throw LumoraException{
         "[BackgroundSolid::macro_edge_path] Too many steps while propagating on macro edge."};
   }
@@ -71,8 +69,11 @@ std::optional<std::vector<index_t>> BackgroundLine::Impl::propagate_on_macro_edg
 }
 
 std::optional<std::vector<index_t>> BackgroundLine::Impl::macro_edge_path(
-    MacroInfo const& macro_info, std::array<index_t, 2> const& vertices,
-    MeshEdge const& macro_edge) const {
+    MacroInfo const& macro_info, std::array<index_t, 2> const& vertices, MeshEdge const& macro_edge,
+    index_t step_limit) const {
+  if (step_limit == 0) {
+    throw LumoraException{"[BackgroundLine::macro_edge_path] step limit 0 must be at least 1"};
+  }
   if (vertices[0] == vertices[1]) return std::nullopt;
   // The target is only ever compared: unchecked, a vertex past the curve's end would give
   // an empty result as if no chain existed.
@@ -81,7 +82,8 @@ std::optional<std::vector<index_t>> BackgroundLine::Impl::macro_edge_path(
   }
   auto const starts = edges_around_vertex_with_macro_edge(macro_info, vertices[0], macro_edge);
   for (auto const& start : starts) {
-    if (auto chain = propagate_on_macro_edge(macro_info, start, vertices[1], macro_edge)) {
+    if (auto chain =
+            propagate_on_macro_edge(macro_info, start, vertices[1], macro_edge, step_limit)) {
       return chain;
     }
   }

@@ -196,6 +196,26 @@ TEST(MacroEdgePath, ReturnsRunsOfUpTo1000EdgesAndThrowsBeyond) {
   EXPECT_EQ(velk::test::all_macro_elements(longer.line), information_before);
 }
 
+// With the caller's limit, a chain far longer than the default limit comes back whole, and
+// a limit one edge short of it still throws.
+TEST(MacroEdgePath, CallersStepLimitReturnsChainsOfAnyLength) {
+  ChainBackground chain{5000};
+  auto const input = velk::test::chain_curve({0.0, 5000.0});
+  chain.inserter.insert_curve(*input);
+  MeshEdge const edge{input->id(), 0};
+  auto const limit = chain.curve.nb_edges();
+  EXPECT_EQ(chain.line.macro_edge_path({0, 5000}, edge, limit), edges_from(0, 5000));
+  EXPECT_EQ(chain.line.macro_edge_path({5000, 0}, edge, limit), reversed(edges_from(0, 5000)));
+  EXPECT_EQ(velk::test::thrown_message([&] {
+              chain.line.macro_edge_path({0, 5000}, edge, 4999);
+            }),
+            TOO_MANY_STEPS);
+  EXPECT_EQ(velk::test::thrown_message([&] {
+              chain.line.macro_edge_path({0, 5000}, edge, 0);
+            }),
+            "[BackgroundLine::macro_edge_path] step limit 0 must be at least 1");
+}
+
 // A walk that runs into the end of the run stops there without a chain, long before the
 // step limit, and the next start edge is tried.
 TEST(MacroEdgePath, DeadEndEndsTheWalkAndTheNextStartEdgeIsTried) {

@@ -62,6 +62,19 @@ class VELK_BACKGROUND_LINE_API BackgroundLine : public MacroInfo1D {
   std::optional<std::vector<index_t>> macro_edge_path(std::array<index_t, 2> const& vertices,
                                                       MeshEdge const& macro_edge) const;
 
+  // The same query with the step limit chosen by the caller: a chain holds at most
+  // `step_limit` edges, and a walk that takes `step_limit` steps throws the same
+  // "Too many steps" exception. A limit of `max(1, line().nb_edges())` is never reached, since a
+  // walk visits each edge at most once: the chain is then missing only when none exists.
+  // Costs O(length of the chain). Throws `LumoraException`
+  // "[BackgroundLine::macro_edge_path] step limit 0 must be at least 1" for a zero limit.
+  std::optional<std::vector<index_t>> macro_edge_path(std::array<index_t, 2> const& vertices,
+                                                      MeshEdge const& macro_edge,
+                                                      index_t step_limit) const;
+
+  // The step limit of the two-argument `macro_edge_path`.
+  static constexpr index_t DEFAULT_PATH_STEP_LIMIT = 1000;
+
  private:
   class Impl;
   std::unique_ptr<Impl> impl_;
