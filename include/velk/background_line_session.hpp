@@ -12,15 +12,15 @@
 //     std::cout << "input edge " << entry.edge << ": "
 //               << velk::BackgroundLineSession::status_name(entry.status) << "\n";
 //   }
-//   std::cout << "vertex 0 of well-1 is background vertex " << *line.vertex_of("well-1", 0)
-//             << "\n";
+//   auto const vertex = line.vertex_of("well-1", 0);  // empty when not inserted
+//   std::cout << "vertex 0 of well-1 is background vertex " << *vertex << "\n";
 //   auto const path = line.path("well-1", 0);  // empty when not inserted
 //   std::cout << "edge 0 of well-1 runs along background edges";
 //   for (auto const edge : *path) std::cout << " " << edge;
 //   std::cout << "\n";
 //   for (auto const& piece : line.overlapping(12.0, 18.0)) {
-//     std::cout << "[" << piece.start << ", " << piece.end << "] edge " << piece.edge
-//               << " carries";
+//     std::cout << "[" << piece.start << ", " << piece.end << "] edge " << piece.edge;
+//     std::cout << " carries";
 //     for (auto const& carried : piece.carried) {
 //       std::cout << " " << carried.curve << ":" << carried.index;
 //     }
