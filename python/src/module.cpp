@@ -37,13 +37,19 @@ py::object* bridge_logger = nullptr;  // owned; released at exit under the GIL
 int python_level(velk::Logger::LEVEL level) {
   using LEVEL = velk::Logger::LEVEL;
   switch (level) {
-    case LEVEL::trace: return 5;
-    case LEVEL::debug: return 10;
-    case LEVEL::info: return 20;
-    case LEVEL::warn: return 30;
-    case LEVEL::err: return 40;
+    case LEVEL::trace:
+      return 5;
+    case LEVEL::debug:
+      return 10;
+    case LEVEL::info:
+      return 20;
+    case LEVEL::warn:
+      return 30;
+    case LEVEL::err:
+      return 40;
     case LEVEL::critical:
-    case LEVEL::off: return 50;
+    case LEVEL::off:
+      return 50;
   }
   return 20;
 }
@@ -87,6 +93,9 @@ void start_bridge() {
       py::gil_scoped_release release;
       velk::Logger::set_handler(nullptr);
     }
+    // Back to the library's default: what threads still inserting log goes to stderr, without
+    // the trace that DEBUG had asked for.
+    velk::Logger::set_level(velk::Logger::LEVEL::info);
     delete bridge_logger;
     bridge_logger = nullptr;
   }));
@@ -213,8 +222,8 @@ std::unique_ptr<Line> make_line(py::handle points, py::handle edges, double tole
   follow_python_level();
   py::gil_scoped_release release;
   line->session = std::make_unique<BackgroundLineSession>(
-      absl::MakeConstSpan(values.data(), static_cast<std::size_t>(values.size())), pairs,
-      tolerance, std::move(name));
+      absl::MakeConstSpan(values.data(), static_cast<std::size_t>(values.size())), pairs, tolerance,
+      std::move(name));
   return line;
 }
 
@@ -225,7 +234,8 @@ py::list insert(Line& line, std::string const& name, py::handle points, py::hand
   std::vector<index_t> chosen;
   if (!only.is_none()) {
     auto const array = indices_argument(only, "only");
-    if (array.ndim() > 1) value_error("only must be one-dimensional, got shape " + shape_text(array));
+    if (array.ndim() > 1)
+      value_error("only must be one-dimensional, got shape " + shape_text(array));
     if (array.size() == 0) value_error("only is empty: leave it out to insert every edge");
     chosen.assign(array.data(), array.data() + array.size());
   }
@@ -239,9 +249,10 @@ py::list insert(Line& line, std::string const& name, py::handle points, py::hand
   py::list result(report.size());
   for (std::size_t entry = 0; entry < report.size(); ++entry) {
     auto const status = report[entry].status;
-    py::str text = status == velk::InsertedEdge::STATUS::inserted       ? inserted
-                   : status == velk::InsertedEdge::STATUS::walk_stopped ? stopped
-                   : py::str{std::string{BackgroundLineSession::status_name(status)}};
+    py::str text = status == velk::InsertedEdge::STATUS::inserted ? inserted
+                   : status == velk::InsertedEdge::STATUS::walk_stopped
+                       ? stopped
+                       : py::str{std::string{BackgroundLineSession::status_name(status)}};
     PyList_SET_ITEM(result.ptr(), static_cast<py::ssize_t>(entry), text.release().ptr());
   }
   return result;
@@ -408,7 +419,8 @@ Indices read before (edges, paths, overlapping) no longer hold afterwards.
           [](Line const& line) {
             auto const edges =
                 locked(line, [](BackgroundLineSession& session) { return session.edges(); });
-            py::array_t<std::uint32_t> array({static_cast<py::ssize_t>(edges.size()), py::ssize_t{2}});
+            py::array_t<std::uint32_t> array(
+                {static_cast<py::ssize_t>(edges.size()), py::ssize_t{2}});
             auto writer = array.mutable_unchecked<2>();
             for (std::size_t edge = 0; edge < edges.size(); ++edge) {
               writer(edge, 0) = edges[edge][0];
@@ -449,7 +461,8 @@ Indices read before (edges, paths, overlapping) no longer hold afterwards.
       .def_property_readonly(
           "curves",
           [](Line const& line) {
-            return locked(line, [](BackgroundLineSession& session) { return session.curve_names(); });
+            return locked(line,
+                          [](BackgroundLineSession& session) { return session.curve_names(); });
           },
           "list of str: the names of the inserted curves, in insertion order.")
       .def(
@@ -537,9 +550,8 @@ ValueError
           "path",
           [](Line const& line, std::string const& name, std::int64_t edge) -> py::object {
             auto const index = index_argument(edge, "edge");
-            auto const chain = locked(line, [&](BackgroundLineSession& session) {
-              return session.path(name, index);
-            });
+            auto const chain = locked(
+                line, [&](BackgroundLineSession& session) { return session.path(name, index); });
             if (!chain) return py::none();
             return array_of(*chain);
           },
@@ -617,8 +629,8 @@ ImportError
       .def("__repr__", [](Line const& line) {
         return locked(line, [](BackgroundLineSession& session) {
           auto const nb_curves = session.curve_names().size();
-          return "<velk_background_line.BackgroundLine '" + session.name() + "': " +
-                 std::to_string(session.nb_vertices()) + " vertices, " +
+          return "<velk_background_line.BackgroundLine '" + session.name() +
+                 "': " + std::to_string(session.nb_vertices()) + " vertices, " +
                  std::to_string(session.nb_edges()) + " edges, " + std::to_string(nb_curves) +
                  (nb_curves == 1 ? " curve>" : " curves>");
         });
