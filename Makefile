@@ -59,10 +59,12 @@ python: deps
 # ---------------------------------------------------------------------------------------------
 
 # Benchmarks (Release, in build-bench/): the suite with a summary table, raw JSON in
-# bench/results/, and the W2 scaling plot redrawn in docs/bench-scaling.png.
+# bench/results/, and the W2 scaling plot redrawn in docs/bench-scaling.png; then the Python
+# binding's overhead on one insert of a 10^6-point curve.
 # `make bench QUICK=1` runs the small sizes only.
 bench: deps
 	scripts/bench $(if $(filter 1 yes true,$(QUICK)),--quick,)
+	scripts/bench-python $(if $(filter 1 yes true,$(QUICK)),--quick,)
 
 # Every test again under AddressSanitizer and UndefinedBehaviorSanitizer (preset asan,
 # build-asan/); any report fails the run.
