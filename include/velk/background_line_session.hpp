@@ -104,7 +104,8 @@ struct OverlappingEdge {
 // power of two is exact, so no digit of any coordinate changes, and every coordinate this class
 // returns is divided back. The objects behind `background_line()` hold the scaled values.
 //
-// Movable, not copyable. One thread at a time; the library's `Logger` is process-wide.
+// Movable (a moved-from session may only be destroyed or assigned to), not copyable. One
+// thread at a time; the library's `Logger` is process-wide.
 class VELK_BACKGROUND_LINE_API BackgroundLineSession {
  public:
   using Edge = std::array<index_t, 2>;

@@ -103,7 +103,10 @@ void start_bridge() {
 
 // --- Arguments -------------------------------------------------------------------------------
 
-[[noreturn]] void value_error(std::string const& message) { throw py::value_error(message); }
+// A bad argument: `ValueError` "[BackgroundLine.<operation>] <message>".
+[[noreturn]] void value_error(char const* operation, std::string const& message) {
+  throw py::value_error(std::string{"[BackgroundLine."} + operation + "] " + message);
+}
 
 std::string shape_text(py::array const& array) {
   std::string text = "(";
@@ -117,53 +120,54 @@ std::string shape_text(py::array const& array) {
 using Points = py::array_t<double, py::array::c_style | py::array::forcecast>;
 
 // A one-dimensional float64 array over `values`, without a copy when it already is one.
-Points points_argument(py::handle values, char const* what) {
+Points points_argument(py::handle values, char const* operation, char const* what) {
   auto array = Points::ensure(values);
   if (!array) {
     PyErr_Clear();
-    value_error(std::string{what} + " must be an array of numbers");
+    value_error(operation, std::string{what} + " must be an array of numbers");
   }
   if (array.ndim() != 1) {
-    value_error(std::string{what} + " must be one-dimensional, got shape " + shape_text(array));
+    value_error(operation,
+                std::string{what} + " must be one-dimensional, got shape " + shape_text(array));
   }
   return array;
 }
 
 // An array of integers, checked to be whole numbers that fit an index.
 py::array_t<std::int64_t, py::array::c_style | py::array::forcecast> indices_argument(
-    py::handle values, char const* what) {
+    py::handle values, char const* operation, char const* what) {
   auto any = py::array::ensure(values);
   if (!any) {
     PyErr_Clear();
-    value_error(std::string{what} + " must be an array of integers");
+    value_error(operation, std::string{what} + " must be an array of integers");
   }
   auto const kind = any.dtype().kind();
   if (any.size() > 0 && kind != 'i' && kind != 'u') {
-    value_error(std::string{what} + " must hold integers, got dtype " +
-                py::str(any.dtype()).cast<std::string>());
+    value_error(operation, std::string{what} + " must hold integers, got dtype " +
+                               py::str(any.dtype()).cast<std::string>());
   }
   auto array = py::array_t<std::int64_t, py::array::c_style | py::array::forcecast>::ensure(any);
   if (!array) {
     PyErr_Clear();
-    value_error(std::string{what} + " must be an array of integers");
+    value_error(operation, std::string{what} + " must be an array of integers");
   }
   auto const* data = array.data();
   for (py::ssize_t i = 0; i < array.size(); ++i) {
     if (data[i] < 0 || data[i] >= std::int64_t{velk::NO_ID}) {
-      value_error(std::string{what} + " holds " + std::to_string(data[i]) +
-                  ", which is not a valid index");
+      value_error(operation, std::string{what} + " holds " + std::to_string(data[i]) +
+                                 ", which is not a valid index");
     }
   }
   return array;
 }
 
-std::vector<BackgroundLineSession::Edge> edges_argument(py::handle values) {
+std::vector<BackgroundLineSession::Edge> edges_argument(py::handle values, char const* operation) {
   std::vector<BackgroundLineSession::Edge> edges;
   if (values.is_none()) return edges;
-  auto const array = indices_argument(values, "edges");
+  auto const array = indices_argument(values, operation, "edges");
   if (array.size() == 0) return edges;
   if (array.ndim() != 2 || array.shape(1) != 2) {
-    value_error("edges must have shape (m, 2), got shape " + shape_text(array));
+    value_error(operation, "edges must have shape (m, 2), got shape " + shape_text(array));
   }
   auto const view = array.unchecked<2>();
   edges.resize(static_cast<std::size_t>(array.shape(0)));
@@ -173,9 +177,9 @@ std::vector<BackgroundLineSession::Edge> edges_argument(py::handle values) {
   return edges;
 }
 
-index_t index_argument(std::int64_t value, char const* what) {
+index_t index_argument(std::int64_t value, char const* operation, char const* what) {
   if (value < 0 || value >= std::int64_t{velk::NO_ID}) {
-    value_error(std::string{what} + " " + std::to_string(value) + " is out of range");
+    value_error(operation, std::string{what} + " " + std::to_string(value) + " is out of range");
   }
   return static_cast<index_t>(value);
 }
@@ -216,8 +220,9 @@ py::array_t<T> array_of(std::vector<T> const& values) {
 
 std::unique_ptr<Line> make_line(py::handle points, py::handle edges, double tolerance,
                                 std::string name) {
-  auto const values = points_argument(points, "points");
-  auto const pairs = edges_argument(edges);
+  static constexpr char const* operation = "__init__";
+  auto const values = points_argument(points, operation, "points");
+  auto const pairs = edges_argument(edges, operation);
   auto line = std::make_unique<Line>();
   follow_python_level();
   py::gil_scoped_release release;
@@ -229,14 +234,16 @@ std::unique_ptr<Line> make_line(py::handle points, py::handle edges, double tole
 
 py::list insert(Line& line, std::string const& name, py::handle points, py::handle edges,
                 py::handle only) {
-  auto const values = points_argument(points, "points");
-  auto const pairs = edges_argument(edges);
+  static constexpr char const* operation = "insert";
+  auto const values = points_argument(points, operation, "points");
+  auto const pairs = edges_argument(edges, operation);
   std::vector<index_t> chosen;
   if (!only.is_none()) {
-    auto const array = indices_argument(only, "only");
+    auto const array = indices_argument(only, operation, "only");
     if (array.ndim() > 1)
-      value_error("only must be one-dimensional, got shape " + shape_text(array));
-    if (array.size() == 0) value_error("only is empty: leave it out to insert every edge");
+      value_error(operation, "only must be one-dimensional, got shape " + shape_text(array));
+    if (array.size() == 0)
+      value_error(operation, "only is empty: leave it out to insert every edge");
     chosen.assign(array.data(), array.data() + array.size());
   }
   auto const report = locked(line, [&](BackgroundLineSession& session) {
@@ -468,7 +475,7 @@ Indices read before (edges, paths, overlapping) no longer hold afterwards.
       .def(
           "macro_vertices",
           [](Line const& line, std::int64_t vertex) {
-            auto const index = index_argument(vertex, "background vertex");
+            auto const index = index_argument(vertex, "macro_vertices", "background vertex");
             return named_list(locked(line, [&](BackgroundLineSession& session) {
               return session.macro_vertices(index);
             }));
@@ -494,7 +501,7 @@ ValueError
       .def(
           "macro_elements",
           [](Line const& line, std::int64_t edge) {
-            auto const index = index_argument(edge, "background edge");
+            auto const index = index_argument(edge, "macro_elements", "background edge");
             return named_list(locked(line, [&](BackgroundLineSession& session) {
               return session.macro_elements(index);
             }));
@@ -520,7 +527,7 @@ ValueError
       .def(
           "vertex_of",
           [](Line const& line, std::string const& name, std::int64_t vertex) {
-            auto const index = index_argument(vertex, "vertex");
+            auto const index = index_argument(vertex, "vertex_of", "vertex");
             return locked(line, [&](BackgroundLineSession& session) {
               return session.vertex_of(name, index);
             });
@@ -549,7 +556,7 @@ ValueError
       .def(
           "path",
           [](Line const& line, std::string const& name, std::int64_t edge) -> py::object {
-            auto const index = index_argument(edge, "edge");
+            auto const index = index_argument(edge, "path", "edge");
             auto const chain = locked(
                 line, [&](BackgroundLineSession& session) { return session.path(name, index); });
             if (!chain) return py::none();
