@@ -5,12 +5,14 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -218,7 +220,7 @@ py::array_t<T> array_of(std::vector<T> const& values) {
   return array;
 }
 
-std::unique_ptr<Line> make_line(py::handle points, py::handle edges, double tolerance,
+std::unique_ptr<Line> make_line(py::object const& points, py::object const& edges, double tolerance,
                                 std::string name) {
   static constexpr char const* operation = "__init__";
   auto const values = points_argument(points, operation, "points");
@@ -232,8 +234,8 @@ std::unique_ptr<Line> make_line(py::handle points, py::handle edges, double tole
   return line;
 }
 
-py::list insert(Line& line, std::string const& name, py::handle points, py::handle edges,
-                py::handle only) {
+py::list insert(Line& line, std::string const& name, py::object const& points,
+                py::object const& edges, py::object const& only) {
   static constexpr char const* operation = "insert";
   auto const values = points_argument(points, operation, "points");
   auto const pairs = edges_argument(edges, operation);
@@ -278,7 +280,8 @@ py::object to_meshio(Line const& line) {
     Snapshot data;
     data.points = session.points();
     data.names = session.curve_names();
-    std::vector<std::pair<std::string, std::size_t>> slots;
+    std::unordered_map<std::string, std::size_t> slot_of;
+    for (std::size_t slot = 0; slot < data.names.size(); ++slot) slot_of[data.names[slot]] = slot;
     data.carried.resize(data.names.size());
     for (index_t edge = 0; edge < session.nb_edges(); ++edge) {
       if (session.is_edge_detached(edge)) continue;
@@ -288,9 +291,7 @@ py::object to_meshio(Line const& line) {
       data.background_edge.push_back(edge);
       for (auto& column : data.carried) column.push_back(-1);
       for (auto const& element : session.macro_elements(edge)) {
-        auto const slot = static_cast<std::size_t>(
-            std::find(data.names.begin(), data.names.end(), element.curve) - data.names.begin());
-        auto& value = data.carried[slot].back();
+        auto& value = data.carried[slot_of.at(element.curve)].back();
         if (value < 0) value = element.index;
       }
     }
@@ -626,7 +627,8 @@ meshio.Mesh
     Points of shape (n, 3) (the coordinate in the first column), one "line" cell block with
     the live edges (edges replaced by splits are left out), and cell data:
     "background_edge" (each cell's edge index) and, per curve, the first input edge of that
-    curve the cell carries (-1 when none).
+    curve the cell carries (-1 when none): one int64 column per curve, so memory grows with
+    curves times edges.
 
 Raises
 ------
