@@ -101,6 +101,14 @@ std::optional<index_t> EdgedCurveModifier<1>::containing_edge(Point<1> const& po
   return state.index.find(position, GEOMETRIC_TOLERANCE);
 }
 
+std::vector<index_t> EdgedCurveModifier<1>::edges_overlapping(double low, double high) const {
+  auto const& state = *impl_;
+  state.synchronize();
+  std::vector<index_t> edges;
+  state.index.overlapping(low, high, edges);
+  return edges;
+}
+
 GraphModifier::SplitEdgeInfo EdgedCurveModifier<1>::split_edge(index_t edge,
                                                                Point<1> const& point) {
   static constexpr char const* OPERATION = "EdgedCurveModifier::split_edge";

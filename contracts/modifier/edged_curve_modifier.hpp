@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include <geometry/point.hpp>
 #include <mesh/edged_curve.hpp>
@@ -53,6 +54,12 @@ class VELK_MODIFIER_EDGED_CURVE_API EdgedCurveModifier<1> : public GraphModifier
   // otherwise the one with the smallest lower end. Empty when none does or the point is
   // not finite. O(log n); see `detail::find_containing_edge`.
   std::optional<index_t> containing_edge(Point<1> const& point, index_t initial) const;
+
+  // The live edges whose interval (between their two end points) meets [low, high], ends
+  // included and no tolerance added, in order of lower end, then of index. Empty when
+  // `low > high` or either is NaN; infinite bounds are fine. O(log n + answer) expected
+  // for a curve whose edges do not nest.
+  std::vector<index_t> edges_overlapping(double low, double high) const;
 
  private:
   struct Impl;
