@@ -1,0 +1,81 @@
+// Where the macro information of each input mesh lies on a background: an index of the
+// macro-information store, kept as an attribute so that it follows renumbering and cloning.
+//
+//   footprint.add(input.id(), edge);               // `edge` now names `input`
+//   footprint.derive(new_edge, split_edge, list);  // `new_edge` took a copy of the list
+//   for (auto edge : footprint.candidates(input.id())) { /* check its list */ }
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include <absl/container/flat_hash_map.h>
+#include <absl/types/span.h>
+
+#include <background_common/velk_background_common_export.hpp>
+#include <mesh/attribute.hpp>
+#include <mesh/mesh_element.hpp>
+
+namespace velk::internal {
+
+// Per input mesh (by uuid), the candidate background elements (vertices or edges) whose
+// macro list may name it: every element whose list names the mesh is a candidate, and a
+// candidate whose list no longer does is harmless (readers check the lists). A copy of a
+// list onto an element with a larger index (as after a split) is recorded as a derivation,
+// in O(1) whatever the list holds; `candidates` follows derivations. Registered on an
+// attribute manager: renumbering resolves the derivations and renumbers the candidates,
+// each once, in time proportional to them; cloning copies everything. Not thread-safe.
+class VELK_BACKGROUND_COMMON_API MacroFootprint final : public AttributeBase {
+ public:
+  MacroFootprint();
+  ~MacroFootprint() override;
+
+  // `element` now names the mesh `mesh_id`. O(1) when the previous call named the same mesh.
+  void add(uuid const& mesh_id, index_t element);
+
+  // `receiving` now carries a copy of the list `source_list` of `source`: it becomes a
+  // candidate of every mesh the list names. O(1) when `receiving > source`, otherwise one
+  // `add` per run of equal meshes in the list.
+  void derive(index_t receiving, index_t source, absl::Span<MeshElement const> source_list);
+
+  // The candidates of `mesh_id`, derivations followed, each once, in no particular order;
+  // empty for a mesh never added. O(candidates) expected.
+  std::vector<index_t> candidates(uuid const& mesh_id) const;
+
+  // Whether `mesh_id` was added and not forgotten since.
+  bool knows(uuid const& mesh_id) const;
+
+  // Drops the candidates of `mesh_id` (derivations stay: they are shared by every mesh).
+  void forget(uuid const& mesh_id);
+
+  index_t size() const override;
+  void resize(index_t size) override;
+  void renumber(absl::Span<index_t const> old_to_new, index_t new_size) override;
+  std::shared_ptr<AttributeBase> clone() const override;
+
+ private:
+  static constexpr std::uint32_t NO_SLOT = ~std::uint32_t{0};
+
+  std::uint32_t slot(uuid const& mesh_id);
+  // Appends to `out` each element reachable from `element` through derivations (itself
+  // first), skipping those `visit` refuses (already seen).
+  template <typename Visit, typename Emit>
+  void expand(index_t element, std::vector<index_t>& stack, Visit&& visit, Emit&& emit) const;
+
+  index_t size_{0};
+  absl::flat_hash_map<uuid, std::uint32_t> slot_of_;
+  std::vector<uuid> meshes_;                    // the mesh of each slot
+  std::vector<std::vector<index_t>> elements_;  // the candidates of each slot
+  // The last mesh added and its slot: consecutive additions name the same mesh.
+  std::optional<uuid> cached_mesh_;
+  std::uint32_t cached_slot_{NO_SLOT};
+  // derived_[source]: up to two elements that copied the list of `source` (NO_ID when
+  // unused), more in `more_derived_`.
+  std::vector<std::array<index_t, 2>> derived_;
+  absl::flat_hash_map<index_t, std::vector<index_t>> more_derived_;
+};
+
+}  // namespace velk::internal
