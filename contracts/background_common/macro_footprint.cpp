@@ -5,26 +5,77 @@
 #include <absl/container/flat_hash_set.h>
 
 namespace velk::internal {
+namespace {
+
+// Appends to `out`, through `emit`, every element of `elements` and every element reached
+// from one of them through the derivations, each once.
+template <typename Derivations, typename MoreDerivations, typename Emit>
+void follow(std::vector<index_t> const& elements, Derivations const& derived,
+            MoreDerivations const& more_derived, Emit&& emit) {
+  absl::flat_hash_set<index_t> seen;
+  seen.reserve(elements.size());
+  std::vector<index_t> stack;
+  for (auto const element : elements) {
+    stack.push_back(element);
+    while (!stack.empty()) {
+      auto const current = stack.back();
+      stack.pop_back();
+      if (!seen.insert(current).second) continue;
+      emit(current);
+      if (current >= derived.size()) continue;
+      for (auto const next : derived[current]) {
+        if (next != NO_ID) stack.push_back(next);
+      }
+      if (derived[current][1] == NO_ID || more_derived.empty()) continue;
+      auto const more = more_derived.find(current);
+      if (more != more_derived.end()) {
+        stack.insert(stack.end(), more->second.begin(), more->second.end());
+      }
+    }
+  }
+}
+
+}  // namespace
 
 MacroFootprint::MacroFootprint() = default;
 
 MacroFootprint::~MacroFootprint() = default;
 
-std::uint32_t MacroFootprint::slot(uuid const& mesh_id) {
-  if (cached_slot_ != NO_SLOT && *cached_mesh_ == mesh_id) return cached_slot_;
+void MacroFootprint::cache_slot(uuid const& mesh_id) {
   auto const [found, inserted] =
       slot_of_.try_emplace(mesh_id, static_cast<std::uint32_t>(meshes_.size()));
   if (inserted) {
     meshes_.push_back(mesh_id);
     elements_.emplace_back();
+    seen_.push_back(static_cast<std::uint32_t>(pending_.size()));
+  } else {
+    bring_up_to_date(found->second);
   }
   cached_mesh_ = mesh_id;
   cached_slot_ = found->second;
-  return cached_slot_;
 }
 
-void MacroFootprint::add(uuid const& mesh_id, index_t element) {
-  elements_[slot(mesh_id)].push_back(element);
+void MacroFootprint::bring_up_to_date(std::uint32_t slot) {
+  auto& elements = elements_[slot];
+  std::vector<index_t> renumbered;
+  for (auto pending = seen_[slot]; pending < pending_.size(); ++pending) {
+    auto const& renumbering = *pending_[pending];
+    renumbered.clear();
+    follow(elements, renumbering.derived, renumbering.more_derived,
+           [&renumbered, &renumbering](index_t element) {
+             if (element >= renumbering.old_to_new.size()) return;
+             auto const now = renumbering.old_to_new[element];
+             if (now != NO_ID && now < renumbering.new_size) renumbered.push_back(now);
+           });
+    elements.swap(renumbered);
+  }
+  seen_[slot] = static_cast<std::uint32_t>(pending_.size());
+}
+
+void MacroFootprint::apply_all_pending() {
+  for (std::uint32_t slot = 0; slot < elements_.size(); ++slot) bring_up_to_date(slot);
+  pending_.clear();
+  std::fill(seen_.begin(), seen_.end(), 0);
 }
 
 void MacroFootprint::derive(index_t receiving, index_t source,
@@ -55,40 +106,13 @@ void MacroFootprint::derive(index_t receiving, index_t source,
   if (std::find(more.begin(), more.end(), receiving) == more.end()) more.push_back(receiving);
 }
 
-template <typename Visit, typename Emit>
-void MacroFootprint::expand(index_t element, std::vector<index_t>& stack, Visit&& visit,
-                            Emit&& emit) const {
-  stack.clear();
-  stack.push_back(element);
-  while (!stack.empty()) {
-    auto const current = stack.back();
-    stack.pop_back();
-    if (!visit(current)) continue;
-    emit(current);
-    if (current >= derived_.size()) continue;
-    for (auto const derived : derived_[current]) {
-      if (derived != NO_ID) stack.push_back(derived);
-    }
-    if (derived_[current][1] == NO_ID || more_derived_.empty()) continue;
-    auto const more = more_derived_.find(current);
-    if (more != more_derived_.end())
-      stack.insert(stack.end(), more->second.begin(), more->second.end());
-  }
-}
-
-std::vector<index_t> MacroFootprint::candidates(uuid const& mesh_id) const {
+std::vector<index_t> MacroFootprint::candidates(uuid const& mesh_id) {
   std::vector<index_t> result;
   auto const found = slot_of_.find(mesh_id);
   if (found == slot_of_.end()) return result;
-  auto const& elements = elements_[found->second];
-  absl::flat_hash_set<index_t> seen;
-  seen.reserve(elements.size());
-  std::vector<index_t> stack;
-  for (auto const element : elements) {
-    expand(
-        element, stack, [&seen](index_t candidate) { return seen.insert(candidate).second; },
-        [&result](index_t candidate) { result.push_back(candidate); });
-  }
+  bring_up_to_date(found->second);
+  follow(elements_[found->second], derived_, more_derived_,
+         [&result](index_t element) { result.push_back(element); });
   return result;
 }
 
@@ -103,10 +127,13 @@ void MacroFootprint::forget(uuid const& mesh_id) {
   if (slot != last) {
     meshes_[slot] = meshes_[last];
     elements_[slot] = std::move(elements_[last]);
+    seen_[slot] = seen_[last];
     slot_of_[meshes_[slot]] = slot;
   }
   meshes_.pop_back();
   elements_.pop_back();
+  seen_.pop_back();
+  if (meshes_.empty()) pending_.clear();
   cached_mesh_.reset();
   cached_slot_ = NO_SLOT;
 }
@@ -125,43 +152,37 @@ void MacroFootprint::resize(index_t size) {
 }
 
 void MacroFootprint::renumber(absl::Span<index_t const> old_to_new, index_t new_size) {
-  // One mark per old element, stamped with the slot being renumbered: each candidate is kept
-  // once, and each derivation followed once per mesh.
-  std::vector<std::uint32_t> marks(old_to_new.size(), NO_SLOT);
-  std::vector<index_t> stack;
-  std::vector<index_t> renumbered;
-  for (std::uint32_t slot = 0; slot < elements_.size(); ++slot) {
-    renumbered.clear();
-    for (auto const element : elements_[slot]) {
-      expand(
-          element, stack,
-          [&marks, slot](index_t candidate) {
-            if (candidate >= marks.size() || marks[candidate] == slot) return false;
-            marks[candidate] = slot;
-            return true;
-          },
-          [&renumbered, &old_to_new, new_size](index_t candidate) {
-            auto const now = old_to_new[candidate];
-            if (now != NO_ID && now < new_size) renumbered.push_back(now);
-          });
-    }
-    elements_[slot].assign(renumbered.begin(), renumbered.end());
+  size_ = new_size;
+  if (meshes_.empty()) {
+    derived_.clear();
+    more_derived_.clear();
+    return;
   }
-  // Every derivation was resolved into the candidates it led to.
+  auto renumbering = std::make_shared<Renumbering>();
+  renumbering->old_to_new.assign(old_to_new.begin(), old_to_new.end());
+  renumbering->new_size = new_size;
+  renumbering->derived = std::move(derived_);
+  renumbering->more_derived = std::move(more_derived_);
   derived_.clear();
   more_derived_.clear();
-  size_ = new_size;
+  pending_.push_back(std::move(renumbering));
+  cached_mesh_.reset();
+  cached_slot_ = NO_SLOT;
+  if (pending_.size() > MAX_PENDING) apply_all_pending();
 }
 
 std::shared_ptr<AttributeBase> MacroFootprint::clone() const {
-  // Field by field: attributes are not copyable as such.
+  // Field by field: attributes are not copyable as such. Pending renumberings never change:
+  // the copy shares them.
   auto copy = std::make_shared<MacroFootprint>();
   copy->size_ = size_;
   copy->slot_of_ = slot_of_;
   copy->meshes_ = meshes_;
   copy->elements_ = elements_;
+  copy->seen_ = seen_;
   copy->derived_ = derived_;
   copy->more_derived_ = more_derived_;
+  copy->pending_ = pending_;
   return copy;
 }
 

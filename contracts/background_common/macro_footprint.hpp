@@ -26,15 +26,25 @@ namespace velk::internal {
 // candidate whose list no longer does is harmless (readers check the lists). A copy of a
 // list onto an element with a larger index (as after a split) is recorded as a derivation,
 // in O(1) whatever the list holds; `candidates` follows derivations. Registered on an
-// attribute manager: renumbering resolves the derivations and renumbers the candidates,
-// each once, in time proportional to them; cloning copies everything. Not thread-safe.
+// attribute manager, so that it learns of every renumbering and is copied with the mesh.
+// A renumbering is kept (its mapping and the derivations made before it) and applied to a
+// mesh's candidates when that mesh is next used, in time proportional to them: a clean
+// costs one copy of its mapping, not a pass over every mesh's candidates. After
+// `MAX_PENDING` renumberings not yet applied everywhere, all are applied at once. Not
+// thread-safe.
 class VELK_BACKGROUND_COMMON_API MacroFootprint final : public AttributeBase {
  public:
+  static constexpr std::size_t MAX_PENDING = 4;
+
   MacroFootprint();
   ~MacroFootprint() override;
 
-  // `element` now names the mesh `mesh_id`. O(1) when the previous call named the same mesh.
-  void add(uuid const& mesh_id, index_t element);
+  // `element` now names the mesh `mesh_id`. O(1), without a lookup when the previous call
+  // named the same mesh (inline: called once per macro entry recorded).
+  void add(uuid const& mesh_id, index_t element) {
+    if (cached_slot_ == NO_SLOT || !(*cached_mesh_ == mesh_id)) cache_slot(mesh_id);
+    elements_[cached_slot_].push_back(element);
+  }
 
   // `receiving` now carries a copy of the list `source_list` of `source`: it becomes a
   // candidate of every mesh the list names. O(1) when `receiving > source`, otherwise one
@@ -43,7 +53,7 @@ class VELK_BACKGROUND_COMMON_API MacroFootprint final : public AttributeBase {
 
   // The candidates of `mesh_id`, derivations followed, each once, in no particular order;
   // empty for a mesh never added. O(candidates) expected.
-  std::vector<index_t> candidates(uuid const& mesh_id) const;
+  std::vector<index_t> candidates(uuid const& mesh_id);
 
   // Whether `mesh_id` was added and not forgotten since.
   bool knows(uuid const& mesh_id) const;
@@ -59,23 +69,39 @@ class VELK_BACKGROUND_COMMON_API MacroFootprint final : public AttributeBase {
  private:
   static constexpr std::uint32_t NO_SLOT = ~std::uint32_t{0};
 
-  std::uint32_t slot(uuid const& mesh_id);
-  // Appends to `out` each element reachable from `element` through derivations (itself
-  // first), skipping those `visit` refuses (already seen).
-  template <typename Visit, typename Emit>
-  void expand(index_t element, std::vector<index_t>& stack, Visit&& visit, Emit&& emit) const;
+  using Derivations = std::vector<std::array<index_t, 2>>;
+  using MoreDerivations = absl::flat_hash_map<index_t, std::vector<index_t>>;
+
+  // A renumbering not yet applied to every mesh: its mapping, and the derivations recorded
+  // in the numbering it replaced.
+  struct Renumbering {
+    std::vector<index_t> old_to_new;
+    index_t new_size;
+    Derivations derived;
+    MoreDerivations more_derived;
+  };
+
+  // Makes `mesh_id` the cached mesh, with a slot of its own, brought up to date.
+  void cache_slot(uuid const& mesh_id);
+  // Applies the renumberings the slot has not seen yet.
+  void bring_up_to_date(std::uint32_t slot);
+  // Applies every pending renumbering to every slot, and forgets them.
+  void apply_all_pending();
 
   index_t size_{0};
   absl::flat_hash_map<uuid, std::uint32_t> slot_of_;
   std::vector<uuid> meshes_;                    // the mesh of each slot
   std::vector<std::vector<index_t>> elements_;  // the candidates of each slot
+  std::vector<std::uint32_t> seen_;             // pending renumberings each slot has had
   // The last mesh added and its slot: consecutive additions name the same mesh.
   std::optional<uuid> cached_mesh_;
   std::uint32_t cached_slot_{NO_SLOT};
   // derived_[source]: up to two elements that copied the list of `source` (NO_ID when
-  // unused), more in `more_derived_`.
-  std::vector<std::array<index_t, 2>> derived_;
-  absl::flat_hash_map<index_t, std::vector<index_t>> more_derived_;
+  // unused), more in `more_derived_`; in the current numbering.
+  Derivations derived_;
+  MoreDerivations more_derived_;
+  // Renumberings, oldest first, that some slot has not had yet. Shared with clones.
+  std::vector<std::shared_ptr<Renumbering const>> pending_;
 };
 
 }  // namespace velk::internal
