@@ -61,10 +61,9 @@ ElementRemovalInfo BackgroundLineInserter::Impl::remove_curve(uuid const& input_
   auto const marks = curve.vertex_attribute_manager().find_attribute<std::uint8_t>(
       BackgroundLine::INSERTED_VERTEX_ATTRIBUTE_NAME);
   if (!marks) return info;
-  std::sort(touched.begin(), touched.end());
-  touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
   // A merge changes neither the lists nor the neighbours' conditions (the kept edge carries
   // what the removed one did), so one pass in any order merges every vertex that qualifies.
+  // A vertex listed twice is checked twice: once merged, its mark no longer qualifies it.
   for (auto const vertex : touched) {
     if (vertex >= marks->size() || marks->value(vertex) != BackgroundLine::INSERTED_VERTEX_MARK ||
         !can_merge(line, vertex))
