@@ -52,7 +52,7 @@ void MacroFootprint::cache_slot(uuid const& mesh_id) {
     bring_up_to_date(found->second);
   }
   cached_mesh_ = mesh_id;
-  cached_slot_ = found->second;
+  cached_list_ = &elements_[found->second];
 }
 
 void MacroFootprint::bring_up_to_date(std::uint32_t slot) {
@@ -135,7 +135,7 @@ void MacroFootprint::forget(uuid const& mesh_id) {
   seen_.pop_back();
   if (meshes_.empty()) pending_.clear();
   cached_mesh_.reset();
-  cached_slot_ = NO_SLOT;
+  cached_list_ = nullptr;
 }
 
 index_t MacroFootprint::size() const { return size_; }
@@ -167,7 +167,7 @@ void MacroFootprint::renumber(absl::Span<index_t const> old_to_new, index_t new_
   more_derived_.clear();
   pending_.push_back(std::move(renumbering));
   cached_mesh_.reset();
-  cached_slot_ = NO_SLOT;
+  cached_list_ = nullptr;
   if (pending_.size() > MAX_PENDING) apply_all_pending();
 }
 

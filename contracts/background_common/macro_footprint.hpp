@@ -42,8 +42,8 @@ class VELK_BACKGROUND_COMMON_API MacroFootprint final : public AttributeBase {
   // `element` now names the mesh `mesh_id`. O(1), without a lookup when the previous call
   // named the same mesh (inline: called once per macro entry recorded).
   void add(uuid const& mesh_id, index_t element) {
-    if (cached_slot_ == NO_SLOT || !(*cached_mesh_ == mesh_id)) cache_slot(mesh_id);
-    elements_[cached_slot_].push_back(element);
+    if (cached_list_ == nullptr || !(*cached_mesh_ == mesh_id)) cache_slot(mesh_id);
+    cached_list_->push_back(element);
   }
 
   // `receiving` now carries a copy of the list `source_list` of `source`: it becomes a
@@ -67,8 +67,6 @@ class VELK_BACKGROUND_COMMON_API MacroFootprint final : public AttributeBase {
   std::shared_ptr<AttributeBase> clone() const override;
 
  private:
-  static constexpr std::uint32_t NO_SLOT = ~std::uint32_t{0};
-
   using Derivations = std::vector<std::array<index_t, 2>>;
   using MoreDerivations = absl::flat_hash_map<index_t, std::vector<index_t>>;
 
@@ -93,9 +91,10 @@ class VELK_BACKGROUND_COMMON_API MacroFootprint final : public AttributeBase {
   std::vector<uuid> meshes_;                    // the mesh of each slot
   std::vector<std::vector<index_t>> elements_;  // the candidates of each slot
   std::vector<std::uint32_t> seen_;             // pending renumberings each slot has had
-  // The last mesh added and its slot: consecutive additions name the same mesh.
+  // The last mesh added and its candidates (null when none is cached): consecutive
+  // additions name the same mesh.
   std::optional<uuid> cached_mesh_;
-  std::uint32_t cached_slot_{NO_SLOT};
+  std::vector<index_t>* cached_list_{nullptr};
   // derived_[source]: up to two elements that copied the list of `source` (NO_ID when
   // unused), more in `more_derived_`; in the current numbering.
   Derivations derived_;
