@@ -44,6 +44,17 @@ std::vector<index_t> BackgroundLineModifier::clean_vertices() {
 GraphModifier::CollapseEdgeInfo BackgroundLineModifier::collapse_edge(index_t edge,
                                                                       Point<1> const& point) {
   auto info = EdgedCurveModifier<1>::collapse_edge(edge, point);
+  // The remaining vertex stands for every vertex merged into it: it counts as made by an
+  // insertion only when all of them were, so that a removal never merges a caller's vertex.
+  auto const& curve = impl_->line.line();
+  if (auto const marks = curve.vertex_attribute_manager().find_attribute<std::uint8_t>(
+          BackgroundLine::INSERTED_VERTEX_ATTRIBUTE_NAME)) {
+    for (auto const vertex : info.vertex_mapping.second) {
+      if (vertex < marks->size() && marks->value(vertex) != BackgroundLine::INSERTED_VERTEX_MARK) {
+        marks->set_value(info.vertex_mapping.first, 0);
+      }
+    }
+  }
   impl_->builder.update_information(info);
   return info;
 }

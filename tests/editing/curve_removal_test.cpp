@@ -157,6 +157,27 @@ TEST(BackgroundLineInserterRemoveCurve, FollowsEachRule) {
        counts(2, 1, 1),
        {0, 4, 4.5},
        0},
+      {"keeps a vertex that absorbed a vertex of the caller's background",
+       {0, 2, 4},
+       {{1, 3}},
+       [](Background& background) {
+         insert_all(background);
+         // The edge from the vertex at 1 (made by the insertion) to the caller's at 2,
+         // collapsed onto its first vertex, which then stands for the caller's vertex too.
+         auto const made = background.vertex_at(1);
+         auto const callers = background.vertex_at(2);
+         for (auto const& around : background.curve.edges_around_vertex(made)) {
+           if (around.vertex_id == 0 &&
+               background.curve.edge_vertex(around.opposite()) == callers) {
+             background.modifier.collapse_edge(around.edge_id, at(2));
+             return;
+           }
+         }
+         ADD_FAILURE() << "no edge from 1 to 2";
+       },
+       counts(2, 1, 1),
+       {0, 2, 4},
+       0},
       {"after a clean, the same",
        {0, 4},
        {{1, 3}},

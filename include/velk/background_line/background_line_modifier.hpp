@@ -38,6 +38,8 @@ class VELK_BACKGROUND_LINE_API BackgroundLineModifier : public EdgedCurveModifie
   std::vector<index_t> clean_vertices() override;
 
   // The generic collapse, then the builder's collapse update; returns the generic result.
+  // The remaining vertex keeps the mark of a vertex made by an insertion
+  // (`BackgroundLine::INSERTED_VERTEX_ATTRIBUTE_NAME`) only when every merged vertex had it.
   // If the update throws, the collapse stays done and the exception passes.
   CollapseEdgeInfo collapse_edge(index_t edge, Point<1> const& point) override;
 
