@@ -41,13 +41,25 @@ class JsonReader {
     if (!document.is_object()) {
       fail("", "the top level must be an object, not " + describe(document));
     }
-    check_fields(document, "", {"background", "curves"});
+    check_fields(document, "", {"background", "curves", "remove"});
     JobInput input;
     input.background = read_curve(required(document, "background", ""), "background", false);
     auto const& curves = required(document, "curves", "");
     if (!curves.is_array()) fail("", "field \"curves\" must be an array, not " + describe(curves));
     for (std::size_t i = 0; i < curves.size(); ++i) {
       input.curves.push_back(read_curve(curves[i], "curves[" + std::to_string(i) + "]", true));
+    }
+    if (auto const remove = document.find("remove"); remove != document.end()) {
+      if (!remove->is_array()) {
+        fail("", "field \"remove\" must be an array of curve names, not " + describe(*remove));
+      }
+      for (std::size_t i = 0; i < remove->size(); ++i) {
+        auto const& name = (*remove)[i];
+        if (!name.is_string()) {
+          fail("", "remove[" + std::to_string(i) + "] must be a curve name, not " + describe(name));
+        }
+        input.remove.push_back(name.get<std::string>());
+      }
     }
     return input;
   }
@@ -365,6 +377,21 @@ void check_input(JobInput const& input, std::string const& source) {
                                           std::to_string(found->second) + "]"};
     }
     check_curve(input.curves[i], source, curve_label(input, i));
+  }
+  std::map<std::string, std::size_t> removed;
+  for (std::size_t i = 0; i < input.remove.size(); ++i) {
+    auto const& name = input.remove[i];
+    auto const position = "remove[" + std::to_string(i) + "]";
+    if (names.count(name) == 0) {
+      throw ToolError{EXIT_BAD_INPUT,
+                      source + ": " + position + ": no curve is named " + quote_text(name)};
+    }
+    auto const [found, added] = removed.emplace(name, i);
+    if (!added) {
+      throw ToolError{EXIT_BAD_INPUT, source + ": " + position + ": the curve " + quote_text(name) +
+                                          " is already removed by remove[" +
+                                          std::to_string(found->second) + "]"};
+    }
   }
 }
 

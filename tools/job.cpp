@@ -123,6 +123,15 @@ JobResult run_job(JobInput const& input, std::string const& source) {
     curves.push_back(std::move(curve));
   }
 
+  // The curves to remove, once every curve is in: the line is then what inserting only the
+  // others would have made.
+  for (auto const& name : input.remove) {
+    for (std::size_t i = 0; i < input.curves.size(); ++i) {
+      if (input.curves[i].name == name)
+        result.curves[i].removal = inserter.remove_curve(*curves[i]);
+    }
+  }
+
   // Cleaning removes the edges that splits detached and renumbers: every index read below
   // is final. Vertices below the input's count were the background's own; the rest came
   // from splits.
@@ -171,6 +180,7 @@ JobResult run_job(JobInput const& input, std::string const& source) {
 
   for (std::size_t i = 0; i < input.curves.size(); ++i) {
     auto const& data = input.curves[i];
+    if (result.curves[i].removal) continue;
     for (auto const edge : distinct_edges(result.curves[i].report)) {
       EdgePath answer{edge, std::nullopt, std::nullopt, {}};
       auto const first = carrier[i][data.edges[edge][0]];

@@ -1,6 +1,7 @@
 // The tool's main job: builds the background and the input curves, inserts the curves in
-// order, cleans the background, then asks for the chain of background edges of every
-// inserted input edge. The result is plain data that the writers turn into files.
+// order, removes those the input names, cleans the background, then asks for the chain of
+// background edges of every inserted input edge. The result is plain data that the writers turn
+// into files.
 //
 //   velk::tool::JobResult result = velk::tool::run_job(input, "in.json");
 #pragma once
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include <basic/common.hpp>
+#include <velk/background_line/element_removal_info.hpp>
 
 #include "input.hpp"
 
@@ -57,10 +59,12 @@ struct EdgePath {
   std::string error;
 };
 
-// What became of one input curve.
+// What became of one input curve. A curve removed after the insertions has no paths, and
+// the counts of its removal.
 struct CurveResult {
   std::vector<ReportEntry> report;
   std::vector<EdgePath> paths;
+  std::optional<internal::ElementRemovalInfo> removal;
 };
 
 // The background after the job, with final (cleaned) indices, and one result per curve.

@@ -74,6 +74,13 @@ void write_json(std::ostream& out, JobInput const& input, JobResult const& resul
     }
     out << (c == 0 ? "\n" : ",\n") << "    {\n      \"name\": " << compact(input.curves[c].name)
         << ",\n";
+    if (auto const& removal = result.curves[c].removal) {
+      out << "      \"removed\": "
+          << compact(ordered_json{{"macro_vertices_removed", removal->macro_vertices_removed},
+                                  {"macro_elements_removed", removal->macro_elements_removed},
+                                  {"vertices_merged", removal->vertices_merged}})
+          << ",\n";
+    }
     write_list(out, "      ", "report", report, false);
     write_list(out, "      ", "paths", paths, true);
     out << "    }";

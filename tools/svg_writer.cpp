@@ -489,6 +489,7 @@ class SvgPicture {
       auto label = shortened(input_.curves[curve].name, 40) + " (" +
                    std::to_string(result_.curves[curve].report.size()) + " inserted";
       if (stopped > 0) label += ", " + std::to_string(stopped) + " walk stopped";
+      if (result_.curves[curve].removal) label += ", then removed";
       legend_.push_back({"curve", colour_of(curve), label + ")", 0, 0});
     }
     legend_.push_back({"background", BACKGROUND_VERTEX_COLOUR, "axis: background vertex", 0, 0});

@@ -48,6 +48,21 @@ class VELK_MODIFIER_EDGED_CURVE_API EdgedCurveModifier<1> : public GraphModifier
   // Moves a vertex to `point`.
   virtual void move_point(index_t vertex, Point<1> const& point);
 
+  // Result of a join: the edge that remains, the edge and the vertex that were detached.
+  struct JoinEdgesInfo {
+    index_t kept_edge;
+    index_t removed_edge;
+    index_t removed_vertex;
+  };
+
+  // Undoes a split: the two edges around `vertex` become one. The edge listed first around
+  // the vertex is kept, its end at the vertex moved to the far end of the second edge (its
+  // orientation is kept); the second edge and the vertex are detached (kept until cleaned).
+  // Attributes are not touched. Throws `LumoraException`, changing nothing, unless the
+  // vertex has exactly two edges around it, neither a loop, leading to two other distinct
+  // vertices.
+  virtual JoinEdgesInfo join_edges(index_t vertex);
+
   EdgedCurve<1> const& curve() const;
 
   // The live edge containing `point` (within the tolerance): `initial` when it does,
