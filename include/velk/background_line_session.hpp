@@ -52,6 +52,7 @@
 #include <geometry/tolerance.hpp>
 #include <mesh/edged_curve.hpp>
 #include <velk/background_line/background_line.hpp>
+#include <velk/background_line/element_removal_info.hpp>
 #include <velk/background_line/velk_background_line_export.hpp>
 
 namespace velk {
@@ -141,6 +142,12 @@ class VELK_BACKGROUND_LINE_API BackgroundLineSession {
   std::vector<InsertedEdge> insert(std::string const& name, absl::Span<double const> points,
                                    absl::Span<Edge const> edges = {},
                                    absl::Span<index_t const> only = {});
+
+  // Takes the curve `name` out again: every macro vertex and element that names it, and the
+  // background vertices its insertion alone needed (their two edges are joined back). The
+  // name is then free. Returns the library's counts. `InvalidArgument` for an unknown name.
+  // May detach background edges, which `clean()` then removes.
+  internal::ElementRemovalInfo remove(std::string_view name);
 
   // Removes the edges that insertions split (detached ones) and renumbers the edges, and the
   // vertices if any went; indices read before no longer hold.

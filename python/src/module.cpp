@@ -89,15 +89,16 @@ void start_bridge() {
   velk::Logger::set_handler(forward_line);
   py::module_::import("atexit").attr("register")(py::cpp_function([] {
     bridge_active = false;
+    // Back to the library's default first: what threads still inserting log goes to stderr
+    // once the handler is gone, without the trace that DEBUG had asked for (the logger tests
+    // the level again under its lock, so no line that passed the old level slips through).
+    velk::Logger::set_level(velk::Logger::LEVEL::info);
     {
       // A line being delivered on another thread holds the logger's lock while it waits for
       // the GIL: let it finish, then the handler goes.
       py::gil_scoped_release release;
       velk::Logger::set_handler(nullptr);
     }
-    // Back to the library's default: what threads still inserting log goes to stderr, without
-    // the trace that DEBUG had asked for.
-    velk::Logger::set_level(velk::Logger::LEVEL::info);
     delete bridge_logger;
     bridge_logger = nullptr;
   }));
@@ -406,6 +407,38 @@ ValueError
     of range. Nothing is inserted.
 Error
     When a point lies on no background edge (nothing is inserted), or when the library fails.
+)doc")
+      .def(
+          "remove",
+          [](Line& line, std::string const& name) {
+            auto const report = locked(
+                line, [&](BackgroundLineSession& session) { return session.remove(name); });
+            py::dict counts;
+            counts["macro_vertices_removed"] = report.macro_vertices_removed;
+            counts["macro_elements_removed"] = report.macro_elements_removed;
+            counts["vertices_merged"] = report.vertices_merged;
+            return counts;
+          },
+          py::arg("name"), R"doc(
+Take the curve `name` out of the background again.
+
+Every macro vertex and element that names the curve goes, and the background vertices that
+its insertion alone needed are merged back (their two edges joined). The name is free again.
+
+Parameters
+----------
+name : str
+    The name of an inserted curve.
+
+Returns
+-------
+dict
+    ``macro_vertices_removed``, ``macro_elements_removed`` and ``vertices_merged`` (int).
+
+Raises
+------
+ValueError
+    For an unknown name. Nothing changes.
 )doc")
       .def(
           "clean",

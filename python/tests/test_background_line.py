@@ -45,6 +45,19 @@ def test_edges_only_and_none_answers():
     assert line.points[line.vertex_of("well-2", 1)] == 27.5
 
 
+def test_removing_a_curve_gives_back_the_background(example):
+    line, _ = example
+    assert line.remove("well-1") == {
+        "macro_vertices_removed": 4,  # input vertex 1 was placed twice
+        "macro_elements_removed": 4,
+        "vertices_merged": 3,
+    }
+    line.clean()
+    np.testing.assert_array_equal(line.points, [0, 10, 20, 30])
+    assert line.curves == [] and line.macro_elements(0) == []
+    assert line.insert("well-1", [5.0, 15.0]) == ["inserted"]
+
+
 def test_tolerance_is_given_in_the_callers_units():
     line = vbl.BackgroundLine([0.0, 0.1, 1000.3], tolerance=1e-3)
     assert line.scale_exponent == -17

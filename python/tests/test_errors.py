@@ -56,6 +56,8 @@ CASES = [
      '[BackgroundLineSession::vertex_of] vertex 2 of curve "well" is out of range (2 vertices)'),
     (lambda l: l.path("well", 1), ValueError,
      '[BackgroundLineSession::path] edge 1 of curve "well" is out of range (1 edges)'),
+    (lambda l: l.remove("nobody"), ValueError,
+     '[BackgroundLineSession::remove] no curve is named "nobody"'),
     (lambda l: l.overlapping(2.0, 1.0), ValueError,
      "[BackgroundLineSession::overlapping] [2, 1] is not an interval"),
     (lambda l: l.overlapping(math.nan, 1.0), ValueError,

@@ -1,6 +1,6 @@
 """Type stub of velk_background_line (the compiled core re-exported by the package)."""
 
-from typing import Any, List, Optional, Sequence, Tuple
+from typing import Any, Dict, List, Optional, Sequence, Tuple
 
 import numpy as np
 import numpy.typing as npt
@@ -29,6 +29,8 @@ class BackgroundLine:
         only: Optional[Sequence[int]] = None,
     ) -> List[str]:
         """Insert the curve `name`; one status ("inserted", "walk_stopped") per inserted edge."""
+    def remove(self, name: str) -> Dict[str, int]:
+        """Take the curve `name` out again; the counts of what went."""
     def clean(self) -> None:
         """Remove the edges that insertions split and renumber the edges."""
     @property

@@ -288,6 +288,19 @@ std::vector<InsertedEdge> BackgroundLineSession::insert(std::string const& name,
   return result;
 }
 
+internal::ElementRemovalInfo BackgroundLineSession::remove(std::string_view name) {
+  auto& state = *impl_;
+  auto const& input = state.input(name, "BackgroundLineSession::remove");
+  auto const report = state.inserter.remove_curve(*input.curve);
+  auto const id = input.curve->id();
+  auto const found = std::find_if(state.curves.begin(), state.curves.end(),
+                                  [&input](auto const& curve) { return curve.get() == &input; });
+  state.by_id.erase(id);
+  state.by_name.erase(as_absl(name));
+  state.curves.erase(found);
+  return report;
+}
+
 void BackgroundLineSession::clean() {
   impl_->modifier.clean_edges();
   impl_->modifier.clean_vertices();

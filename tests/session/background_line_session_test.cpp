@@ -302,4 +302,23 @@ TEST(BackgroundLineSession, KeepsWorkingAfterAMove) {
             (std::vector<CurveElement>{{"a", 0}, {"b", 0}}));
 }
 
+// Removing a curve takes its macro information and the vertices only it needed, frees its
+// name, and leaves the other curves' answers as they were.
+TEST(BackgroundLineSession, RemovesACurveByName) {
+  BackgroundLineSession line{{0.0, 10.0, 20.0}};
+  line.insert("a", {2.0, 12.0});
+  line.insert("b", {5.0, 15.0});
+  auto const report = line.remove("a");
+  EXPECT_EQ(report.macro_vertices_removed, 2u);
+  EXPECT_EQ(report.macro_elements_removed, 3u);  // [2, 5], [5, 10] and [10, 12]
+  EXPECT_EQ(report.vertices_merged, 2u);
+  line.clean();
+  EXPECT_EQ(line.curve_names(), (std::vector<std::string>{"b"}));
+  EXPECT_EQ(line.points(), (std::vector<double>{0.0, 10.0, 20.0, 5.0, 15.0}));
+  EXPECT_EQ(line.path("b", 0), (Indices{2, 1}));  // [5, 10], then [10, 15]
+  EXPECT_EQ(refusal([&] { line.remove("a"); }),
+            "[BackgroundLineSession::remove] no curve is named \"a\"");
+  EXPECT_EQ(line.insert("a", {2.0, 4.0}).size(), 1u);
+}
+
 }  // namespace
