@@ -28,15 +28,17 @@ void EdgePositionIndex::clear() {
 
 void EdgePositionIndex::reserve(std::size_t count) {
   if (count <= capacity_) return;
-  auto* grown = static_cast<double*>(std::realloc(lower_of_, count * sizeof(double)));
+  // Geometric: many small reservations in a row cost no more than growing one at a time.
+  auto const capacity = std::max(count, 2 * capacity_);
+  auto* grown = static_cast<double*>(std::realloc(lower_of_, capacity * sizeof(double)));
   if (grown == nullptr) throw std::bad_alloc{};
   lower_of_ = grown;
-  capacity_ = count;
+  capacity_ = capacity;
 }
 
 void EdgePositionIndex::grow_to(std::size_t count) {
   if (count <= nb_edges_) return;
-  if (count > capacity_) reserve(std::max<std::size_t>({count, 2 * capacity_, 64}));
+  if (count > capacity_) reserve(std::max<std::size_t>(count, 64));
   std::fill(lower_of_ + nb_edges_, lower_of_ + count, NOT_KEPT);
   nb_edges_ = count;
 }

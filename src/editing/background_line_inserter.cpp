@@ -1,5 +1,6 @@
 #include <velk/background_line/background_line_inserter.hpp>
 
+#include <algorithm>
 #include <numeric>
 
 #include <absl/strings/str_cat.h>
@@ -41,6 +42,10 @@ ElementInsertionInfo BackgroundLineInserter::Impl::insert_edges(EdgedCurve<1> co
     element_search.reinitialize_elements_tree(curve);
     cached_clean_stamp = modifier.clean_stamp();
   }
+  // Each placed input vertex splits at most one background edge, and an input vertex placed
+  // a second time finds its background vertex there: room for that many splits up front.
+  auto const nb_placed = std::min<std::size_t>(2 * edges.size(), input.nb_vertices());
+  modifier.reserve_for_splits(static_cast<index_t>(nb_placed));
   ElementInsertionInfo report;
   ProgressLogger progress{Logger::LEVEL::info,
                           absl::StrCat("Insertion of curve ", as_absl(input.name()), " (",
