@@ -54,12 +54,12 @@ void MacroInfoBuilder::update_element(Mapping<index_t> const& mapping) {
   detail::check_index(mapping.second, elements.size(), OPERATION, "edge");
   if (mapping.first == mapping.second) return;
   auto const& source = elements.value(mapping.second);
-  // The copy has one free slot: the receiving edge (a half of a split edge) is usually
-  // tagged next, by the input edge being inserted or the one after it, and an exact-size
-  // copy would be reallocated at once by that append.
+  // The copy has two free slots: the receiving edge (a half of a split edge) is usually
+  // tagged next, by the input edge being inserted or the one after it, and soon again by a
+  // curve that overlaps it; an exact-size copy would be reallocated at once by that append.
   std::vector<MeshElement> copy;
   if (!source.empty()) {
-    copy.reserve(source.size() + 1);
+    copy.reserve(source.size() + 2);
     copy.assign(source.begin(), source.end());
   }
   elements.set_value(mapping.first, std::move(copy));
@@ -82,6 +82,9 @@ void MacroInfoBuilder::add_macro_element_info(MeshElement const& macro_element, 
   auto& elements = *MacroInfo::Impl::of(bound_info(OPERATION), OPERATION).elements;
   detail::check_index(edge, elements.size(), OPERATION, "edge");
   elements.modify_value(edge, [&macro_element](std::vector<MeshElement>& list) {
+    // A list starts with room for four: growing one element, then two, then four would
+    // take three allocations where one does.
+    if (list.capacity() == 0) list.reserve(4);
     list.push_back(macro_element);
   });
 }
