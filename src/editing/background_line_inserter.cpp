@@ -47,6 +47,7 @@ ElementInsertionInfo BackgroundLineInserter::Impl::insert_edges(EdgedCurve<1> co
   auto const nb_placed = std::min<std::size_t>(2 * edges.size(), input.nb_vertices());
   modifier.reserve_for_splits(static_cast<index_t>(nb_placed));
   ElementInsertionInfo report;
+  report.reserve(static_cast<index_t>(edges.size()));
   ProgressLogger progress{Logger::LEVEL::info,
                           absl::StrCat("Insertion of curve ", as_absl(input.name()), " (",
                                        input.id().string(), "): "),
