@@ -21,6 +21,7 @@ void EdgePositionIndex::clear() {
   nodes_.clear();
   free_nodes_.clear();
   root_ = NIL;
+  rightmost_leaf_ = NIL;
   height_ = 0;
   size_ = 0;
   nb_edges_ = 0;
@@ -33,6 +34,9 @@ void EdgePositionIndex::reserve(std::size_t count) {
   auto* grown = static_cast<double*>(std::realloc(lower_of_, capacity * sizeof(double)));
   if (grown == nullptr) throw std::bad_alloc{};
   lower_of_ = grown;
+  auto* grown_leaves = static_cast<index_t*>(std::realloc(leaf_of_, capacity * sizeof(index_t)));
+  if (grown_leaves == nullptr) throw std::bad_alloc{};
+  leaf_of_ = grown_leaves;
   capacity_ = capacity;
 }
 
@@ -47,9 +51,11 @@ void EdgePositionIndex::swap(EdgePositionIndex& other) noexcept {
   nodes_.swap(other.nodes_);
   free_nodes_.swap(other.free_nodes_);
   std::swap(root_, other.root_);
+  std::swap(rightmost_leaf_, other.rightmost_leaf_);
   std::swap(height_, other.height_);
   std::swap(size_, other.size_);
   std::swap(lower_of_, other.lower_of_);
+  std::swap(leaf_of_, other.leaf_of_);
   std::swap(nb_edges_, other.nb_edges_);
   std::swap(capacity_, other.capacity_);
   staged_.swap(other.staged_);
@@ -153,7 +159,7 @@ index_t EdgePositionIndex::descend(double lower, index_t edge, Step* path) const
   return node;
 }
 
-void EdgePositionIndex::split_child(index_t parent, unsigned slot) {
+void EdgePositionIndex::split_child(index_t parent, unsigned slot, bool of_leaf) {
   auto const right = new_node();
   // References taken once the pool may have grown.
   auto& parent_node = nodes_[parent];
@@ -168,6 +174,9 @@ void EdgePositionIndex::split_child(index_t parent, unsigned slot) {
   right_node.count = moved;
   left_node.count = keep;
   refresh_running_max(right_node, 0);
+  if (of_leaf) {
+    for (unsigned entry = 0; entry < moved; ++entry) leaf_of_[right_node.edge[entry]] = right;
+  }
   // The right half's first key bounds it below (for an inner node, that is the separator
   // its first child had).
   set_upper(parent_node, slot, node_max(left_node));
@@ -180,9 +189,12 @@ void EdgePositionIndex::insert_key(double lower, index_t edge, double upper) {
     root_ = new_node();
     height_ = 0;
     put(nodes_[root_], 0, lower, upper, edge, NIL);
+    leaf_of_[edge] = root_;
+    rightmost_leaf_ = root_;
     return;
   }
   // Full nodes are split on the way down, so that a split never has to go back up.
+  bool split = false;
   if (nodes_[root_].count == CAPACITY) {
     auto const old_root = root_;
     root_ = new_node();
@@ -194,13 +206,15 @@ void EdgePositionIndex::insert_key(double lower, index_t edge, double upper) {
     root_node.count = 1;
     refresh_running_max(root_node, 0);
     ++height_;
-    split_child(root_, 0);
+    split_child(root_, 0, height_ == 1);
+    split = true;
   }
   auto node = root_;
   for (unsigned level = 0; level < height_; ++level) {
     auto slot = route(nodes_[node], lower, edge);
     if (nodes_[nodes_[node].child[slot]].count == CAPACITY) {
-      split_child(node, slot);
+      split_child(node, slot, level + 1 == height_);
+      split = true;
       auto const& parent_node = nodes_[node];
       if (!less(lower, edge, parent_node.lower[slot + 1], parent_node.edge[slot + 1])) ++slot;
     }
@@ -210,6 +224,16 @@ void EdgePositionIndex::insert_key(double lower, index_t edge, double upper) {
   }
   auto& leaf_node = nodes_[node];
   put(leaf_node, first_above(leaf_node, 0, lower, edge), lower, upper, edge, NIL);
+  leaf_of_[edge] = node;
+  if (split) find_rightmost_leaf();
+}
+
+void EdgePositionIndex::find_rightmost_leaf() {
+  auto node = root_;
+  for (unsigned level = 0; node != NIL && level < height_; ++level) {
+    node = nodes_[node].child[nodes_[node].count - 1];
+  }
+  rightmost_leaf_ = node;
 }
 
 void EdgePositionIndex::refresh_path(Step const* path, unsigned depth, index_t bottom) {
@@ -230,6 +254,7 @@ void EdgePositionIndex::erase_key(double lower, index_t edge) {
   take(leaf_node, slot);
   --size_;
   fix_after_erase(path, height_, leaf);
+  find_rightmost_leaf();
 }
 
 void EdgePositionIndex::fix_after_erase(Step* path, unsigned depth, index_t bottom) {
@@ -261,6 +286,8 @@ void EdgePositionIndex::fix_after_erase(Step* path, unsigned depth, index_t bott
           // in the parent, not by its own unused entry-0 key.
           left_node.lower[at] = parent_node.lower[left_slot + 1];
           left_node.edge[at] = parent_node.edge[left_slot + 1];
+        } else {
+          for (auto entry = at; entry < at + moved; ++entry) leaf_of_[left_node.edge[entry]] = left;
         }
         left_node.count += moved;
         refresh_running_max(left_node, at);
@@ -358,6 +385,7 @@ void EdgePositionIndex::link_staged() {
       leaf_node.upper[slot] = staged.upper;
       leaf_node.edge[slot] = staged.edge;
       leaf_node.child[slot] = NIL;
+      leaf_of_[staged.edge] = leaf;
       ++size_;
     }
     refresh_running_max(leaf_node, 0);
@@ -386,6 +414,7 @@ void EdgePositionIndex::link_staged() {
     ++height_;
   }
   root_ = level_.front();
+  find_rightmost_leaf();
   level_.clear();
 }
 
@@ -418,6 +447,34 @@ void EdgePositionIndex::replace_by_two(index_t edge, index_t first, double first
     generic();
     return;
   }
+  auto const new_upper = std::max(highs[0], highs[1]);
+  {
+    // The halves of a split edge cover its interval: when they end where it ended and take
+    // its place inside its leaf, nothing above the leaf changes and no descent is needed.
+    auto const leaf = leaf_of_[edge];
+    auto& leaf_node = nodes_[leaf];
+    auto const slot = find_slot(leaf_node, old_lower, edge);
+    // Past the last entry of the last leaf, no key bounds the new ones.
+    auto const fits =
+        slot + 1 < leaf_node.count
+            ? less(lows[1], edges[1], leaf_node.lower[slot + 1], leaf_node.edge[slot + 1])
+            : slot + 1 == leaf_node.count && leaf == rightmost_leaf_;
+    if (fits && leaf_node.count < CAPACITY && leaf_node.upper[slot] == new_upper) {
+      grow_to(std::size_t{std::max(first, second)} + 1);
+      lower_of_[edge] = NOT_KEPT;
+      lower_of_[edges[0]] = lows[0];
+      lower_of_[edges[1]] = lows[1];
+      leaf_of_[edges[0]] = leaf;
+      leaf_of_[edges[1]] = leaf;
+      leaf_node.lower[slot] = lows[0];
+      leaf_node.upper[slot] = highs[0];
+      leaf_node.edge[slot] = edges[0];
+      put(leaf_node, slot + 1, lows[1], highs[1], edges[1], NIL);
+      refresh_running_max(leaf_node, slot);
+      ++size_;
+      return;
+    }
+  }
   Step path[MAX_HEIGHT];
   auto const leaf = descend(old_lower, edge, path);
   auto const slot = find_slot(nodes_[leaf], old_lower, edge);
@@ -440,6 +497,8 @@ void EdgePositionIndex::replace_by_two(index_t edge, index_t first, double first
   lower_of_[edge] = NOT_KEPT;
   lower_of_[edges[0]] = lows[0];
   lower_of_[edges[1]] = lows[1];
+  leaf_of_[edges[0]] = leaf;
+  leaf_of_[edges[1]] = leaf;
   auto& leaf_node = nodes_[leaf];
   auto const old_upper = leaf_node.upper[slot];
   leaf_node.lower[slot] = lows[0];
@@ -454,7 +513,6 @@ void EdgePositionIndex::replace_by_two(index_t edge, index_t first, double first
   leaf_node.upper[slot] = highs[0];
   put(leaf_node, slot + 1, lows[1], highs[1], edges[1], NIL);
   refresh_running_max(leaf_node, slot);
-  auto const new_upper = std::max(highs[0], highs[1]);
   if (new_upper >= old_upper) {
     // The old upper end is matched or passed: the maxima above can only grow.
     for (unsigned level = 0; level < height_; ++level) {

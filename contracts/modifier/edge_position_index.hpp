@@ -19,12 +19,15 @@ namespace velk::detail {
 // answered in O(log n) however the edges were split, collapsed or moved. Wide nodes (up to 32
 // entries, kept as arrays of lower ends, upper ends and edges) make a tree of a few levels
 // whose upper levels stay in cache, where a binary tree would miss the cache at every level.
-// Nodes live in two pools reused after `clear()`; each edge's lower end is kept in a flat
+// Nodes live in one pool reused after `clear()`; each edge's lower end is kept in a flat
 // array indexed by edge (NaN when the edge is not kept), which names its key for removal.
 class EdgePositionIndex {
  public:
   EdgePositionIndex() = default;
-  ~EdgePositionIndex() { std::free(lower_of_); }
+  ~EdgePositionIndex() {
+    std::free(lower_of_);
+    std::free(leaf_of_);
+  }
   EdgePositionIndex(EdgePositionIndex&& other) noexcept { swap(other); }
   EdgePositionIndex& operator=(EdgePositionIndex&& other) noexcept {
     swap(other);
@@ -128,11 +131,13 @@ class EdgePositionIndex {
                   index_t child);
   static void take(Node& node, unsigned slot);
   // Splits the full child at `slot` of `parent` (which has room) in two halves, the new
-  // right half linked at `slot + 1`.
-  void split_child(index_t parent, unsigned slot);
+  // right half linked at `slot + 1`; `of_leaf` when the child is a leaf.
+  void split_child(index_t parent, unsigned slot, bool of_leaf);
   // After an erase below path[0..depth), merges underfull nodes with a neighbour, drops
   // empty ones and refreshes the upper ends on the path.
   void fix_after_erase(Step* path, unsigned depth, index_t leaf);
+  // Follows the last child from the root down to the last leaf.
+  void find_rightmost_leaf();
   // Refreshes the upper ends stored on the path for the child taken at each level.
   void refresh_path(Step const* path, unsigned depth, index_t bottom);
   // Makes edges [0, count) addressable, new ones not kept.
@@ -142,12 +147,17 @@ class EdgePositionIndex {
   std::vector<Node> nodes_;
   std::vector<index_t> free_nodes_;
   index_t root_{NIL};
+  // The leaf holding the last keys, whose range no key bounds above.
+  index_t rightmost_leaf_{NIL};
   // Levels of inner nodes above the leaves (0: the root is a leaf).
   unsigned height_{0};
   std::size_t size_{0};
   // Lower end of each edge's key, NaN when the edge is not kept; grown with `realloc` and
   // initialised only up to the largest edge seen.
   double* lower_of_{nullptr};
+  // The leaf that holds each kept edge (meaningless for the others), so that a split edge's
+  // entry is found without a descent; same room as `lower_of_`.
+  index_t* leaf_of_{nullptr};
   std::size_t nb_edges_{0};
   std::size_t capacity_{0};
   // Scratch of `stage` and `link_staged`, kept for the next rebuild.
