@@ -82,9 +82,6 @@ void MacroInfoBuilder::add_macro_element_info(MeshElement const& macro_element, 
   auto& elements = *MacroInfo::Impl::of(bound_info(OPERATION), OPERATION).elements;
   detail::check_index(edge, elements.size(), OPERATION, "edge");
   elements.modify_value(edge, [&macro_element](std::vector<MeshElement>& list) {
-    // A list starts with room for four: growing one element, then two, then four would
-    // take three allocations where one does.
-    if (list.capacity() == 0) list.reserve(4);
     list.push_back(macro_element);
   });
 }
