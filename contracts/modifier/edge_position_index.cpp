@@ -159,13 +159,15 @@ index_t EdgePositionIndex::descend(double lower, index_t edge, Step* path) const
   return node;
 }
 
-void EdgePositionIndex::split_child(index_t parent, unsigned slot, bool of_leaf) {
+void EdgePositionIndex::split_child(index_t parent, unsigned slot, bool of_leaf, bool appending) {
   auto const right = new_node();
   // References taken once the pool may have grown.
   auto& parent_node = nodes_[parent];
   auto& left_node = nodes_[parent_node.child[slot]];
   auto& right_node = nodes_[right];
-  auto const keep = left_node.count / 2;
+  // A key past the end of the last leaf (a curve inserted in order) leaves the left half
+  // full, where halving would leave every leaf behind the insertions half empty.
+  auto const keep = appending ? left_node.count - 1 : left_node.count / 2;
   auto const moved = left_node.count - keep;
   std::memcpy(right_node.lower, left_node.lower + keep, moved * sizeof(double));
   std::memcpy(right_node.upper, left_node.upper + keep, moved * sizeof(double));
@@ -206,14 +208,20 @@ void EdgePositionIndex::insert_key(double lower, index_t edge, double upper) {
     root_node.count = 1;
     refresh_running_max(root_node, 0);
     ++height_;
-    split_child(root_, 0, height_ == 1);
+    split_child(root_, 0, height_ == 1, false);
     split = true;
   }
   auto node = root_;
   for (unsigned level = 0; level < height_; ++level) {
     auto slot = route(nodes_[node], lower, edge);
     if (nodes_[nodes_[node].child[slot]].count == CAPACITY) {
-      split_child(node, slot, level + 1 == height_);
+      auto const child = nodes_[node].child[slot];
+      auto const& child_node = nodes_[child];
+      auto const of_leaf = level + 1 == height_;
+      auto const appending = of_leaf && child == rightmost_leaf_ &&
+                             less(child_node.lower[child_node.count - 1],
+                                  child_node.edge[child_node.count - 1], lower, edge);
+      split_child(node, slot, of_leaf, appending);
       split = true;
       auto const& parent_node = nodes_[node];
       if (!less(lower, edge, parent_node.lower[slot + 1], parent_node.edge[slot + 1])) ++slot;

@@ -130,9 +130,10 @@ class EdgePositionIndex {
   static void put(Node& node, unsigned slot, double lower, double upper, index_t edge,
                   index_t child);
   static void take(Node& node, unsigned slot);
-  // Splits the full child at `slot` of `parent` (which has room) in two halves, the new
-  // right half linked at `slot + 1`; `of_leaf` when the child is a leaf.
-  void split_child(index_t parent, unsigned slot, bool of_leaf);
+  // Splits the full child at `slot` of `parent` (which has room) in two, the new right part
+  // linked at `slot + 1`; `of_leaf` when the child is a leaf, `appending` when the key about
+  // to go in comes after all of the last leaf's (the left part then keeps all but one).
+  void split_child(index_t parent, unsigned slot, bool of_leaf, bool appending);
   // After an erase below path[0..depth), merges underfull nodes with a neighbour, drops
   // empty ones and refreshes the upper ends on the path.
   void fix_after_erase(Step* path, unsigned depth, index_t leaf);
