@@ -223,6 +223,40 @@ def targets(rows):
             cpu = "" if row["cpu_ratio"] is None else f"; CPU time ratio {row['cpu_ratio']:.2f}"
             result.append((f"{description} ({describe_size(row['size'])})",
                            f"ratio {row['ratio']:.2f} (limit < 1.0){cpu}", row["ratio"] < 1.0))
+
+    def row_of(family, size):
+        for row in rows:
+            if row["family"] == family and row["size"] == size:
+                return row
+        return None
+
+    def icl_ratio_target(description, family, size, limit):
+        row = row_of(family, size)
+        if row is None or row["ratio"] is None:
+            result.append((description, "not measured in this run", None))
+            return
+        cpu = "" if row["cpu_ratio"] is None else f"; CPU time ratio {row['cpu_ratio']:.2f}"
+        result.append((description, f"ratio {row['ratio']:.2f} (limit {limit}){cpu}",
+                       row["ratio"] <= limit))
+
+    w1_full = "N:100000/curves:1000"
+    icl_ratio_target("W1 at most 1.0 x Boost.ICL (N=100000)", "W1_insert_clean_velk", w1_full, 1.0)
+    icl_ratio_target("W3 at most 0.5 x Boost.ICL (N=100000)", "W3_path_query_velk", w1_full, 0.5)
+    for k in ("100000", "1000000"):
+        icl_ratio_target(f"W2 per input edge at most 1.5 x Boost.ICL (K={k})", w2, f"K:{k}", 1.5)
+    w1 = row_of("W1_insert_clean_velk", w1_full)
+    if w1 is None or w1["peak_mib"] is None or w1["icl_peak_mib"] is None:
+        result.append(("W1 peak memory at most Boost.ICL's", "not measured in this run", None))
+    else:
+        result.append(("W1 peak memory at most Boost.ICL's",
+                       f"{w1['peak_mib']:.0f} MiB against {w1['icl_peak_mib']:.0f} MiB",
+                       w1["peak_mib"] <= w1["icl_peak_mib"]))
+    if w1 is None or w1["macro_bytes"] is None:
+        result.append(("W1 macro information at most 120 bytes per edge", "not measured in this run",
+                       None))
+    else:
+        result.append(("W1 macro information at most 120 bytes per edge",
+                       f"{w1['macro_bytes']:.0f} bytes", w1["macro_bytes"] <= 120))
     for row in rows:
         if row["family"] != "W1_remove_velk" or row["per_item_ns"] is None:
             continue

@@ -40,6 +40,8 @@ void ElementInsertionInfo::add(INSERTION_STATUS status, index_t element) {
   impl_->entries.push_back(Impl::Entry{status, element});
 }
 
+void ElementInsertionInfo::reserve(index_t count) { impl_->entries.reserve(count); }
+
 index_t ElementInsertionInfo::size() const { return static_cast<index_t>(impl_->entries.size()); }
 
 ElementInsertionInfo::INSERTION_STATUS ElementInsertionInfo::status(index_t entry) const {

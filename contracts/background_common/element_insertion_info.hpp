@@ -31,6 +31,9 @@ class VELK_BACKGROUND_COMMON_API ElementInsertionInfo {
 
   void add(INSERTION_STATUS status, index_t element);
 
+  // Makes room for `count` entries (a hint; changes nothing observable).
+  void reserve(index_t count);
+
   index_t size() const;
 
   // Entry `entry`'s status and element; throw `LumoraException` when out of range.

@@ -8,50 +8,47 @@
 
 namespace velk::internal {
 
-// The intervals sorted by lower end; the implicit balanced tree over [begin, end) has its
-// root at the middle, and `subtree_max[middle]` is the largest upper end in [begin, end).
+// The intervals sorted by (lower end, edge), with the running maximum of their upper ends.
+// The answer is the first interval whose running maximum reaches x - tolerance (every
+// interval before it ends below that), provided it starts no later than x + tolerance. The
+// running maximum never decreases, so the first one is found by binary search: first among
+// the running maxima at the ends of blocks of `BLOCK` intervals (a small array that stays in
+// cache), then within one block.
 struct ElementSearch<EdgedCurve<1>>::Impl {
+  static constexpr std::size_t BLOCK = 32;
+
   struct Interval {
     double lower;
     double upper;
     index_t edge;
   };
   std::vector<Interval> intervals;
-  std::vector<double> subtree_max;
+  std::vector<double> running_max;
+  std::vector<double> block_max;
   unsigned nb_rebuilds{0};
 
-  double build(std::size_t begin, std::size_t end) {
-    if (begin >= end) return -HUGE_VAL;
-    auto const middle = begin + (end - begin) / 2;
-    auto const maximum = std::max({intervals[middle].upper, build(begin, middle),
-                                   build(middle + 1, end)});
-    subtree_max[middle] = maximum;
-    return maximum;
+  void build() {
+    running_max.resize(intervals.size());
+    block_max.clear();
+    auto maximum = -HUGE_VAL;
+    for (std::size_t i = 0; i < intervals.size(); ++i) {
+      maximum = std::max(maximum, intervals[i].upper);
+      running_max[i] = maximum;
+      if (i % BLOCK == BLOCK - 1 || i + 1 == intervals.size()) block_max.push_back(maximum);
+    }
   }
 
-  // Stabbing query. When the left half holds an interval reaching the point's lower
-  // bound but none containing the point, that interval starts after the point, and so
-  // does every interval of the right half: the search never needs both halves.
   std::optional<index_t> find(double x) const {
     auto const low = x - GEOMETRIC_TOLERANCE;
     auto const high = x + GEOMETRIC_TOLERANCE;
-    std::size_t begin = 0;
-    std::size_t end = intervals.size();
-    while (begin < end) {
-      auto const middle = begin + (end - begin) / 2;
-      if (middle > begin) {
-        auto const left_middle = begin + (middle - begin) / 2;
-        if (subtree_max[left_middle] >= low) {
-          end = middle;
-          continue;
-        }
-      }
-      auto const& interval = intervals[middle];
-      if (interval.lower > high) return std::nullopt;
-      if (interval.upper >= low) return interval.edge;
-      begin = middle + 1;
-    }
-    return std::nullopt;
+    auto const block = std::lower_bound(block_max.begin(), block_max.end(), low);
+    if (block == block_max.end()) return std::nullopt;
+    auto const begin = running_max.begin() + (block - block_max.begin()) * BLOCK;
+    auto const end = std::min(begin + BLOCK, running_max.end());
+    auto const first = std::lower_bound(begin, end, low) - running_max.begin();
+    auto const& interval = intervals[first];
+    if (interval.lower > high) return std::nullopt;
+    return interval.edge;
   }
 };
 
@@ -78,11 +75,14 @@ void ElementSearch<EdgedCurve<1>>::reinitialize_elements_tree(EdgedCurve<1> cons
     if (!std::isfinite(first) || !std::isfinite(second)) continue;
     intervals.push_back({std::min(first, second), std::max(first, second), edge});
   }
-  std::sort(intervals.begin(), intervals.end(), [](auto const& lhs, auto const& rhs) {
+  auto const by_key = [](auto const& lhs, auto const& rhs) {
     return lhs.lower < rhs.lower || (lhs.lower == rhs.lower && lhs.edge < rhs.edge);
-  });
-  impl_->subtree_max.assign(intervals.size(), 0.0);
-  impl_->build(0, intervals.size());
+  };
+  // A curve built in order (a chain, or one cleaned since) has its edges sorted already.
+  if (!std::is_sorted(intervals.begin(), intervals.end(), by_key)) {
+    std::sort(intervals.begin(), intervals.end(), by_key);
+  }
+  impl_->build();
   ++impl_->nb_rebuilds;
 }
 

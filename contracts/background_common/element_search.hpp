@@ -17,8 +17,8 @@ namespace velk::internal {
 template <typename Mesh>
 class ElementSearch;
 
-// A balanced interval tree over the intervals of a curve's edges, as they were at the
-// last `reinitialize_elements_tree`. It is not updated by later edits: its answers are
+// A sorted table of the intervals of a curve's edges, as they were at the last
+// `reinitialize_elements_tree`. It is not updated by later edits: its answers are
 // starting points for `velk::detail::find_containing_edge`, which knows the current curve.
 template <>
 class VELK_BACKGROUND_COMMON_API ElementSearch<EdgedCurve<1>> {

@@ -63,6 +63,8 @@ class VELK_BACKGROUND_COMMON_API MacroFootprint final : public AttributeBase {
 
   index_t size() const override;
   void resize(index_t size) override;
+  // Nothing to reserve: the footprint keeps no storage per element.
+  void reserve(index_t /*capacity*/) override {}
   void renumber(absl::Span<index_t const> old_to_new, index_t new_size) override;
   std::shared_ptr<AttributeBase> clone() const override;
 

@@ -63,12 +63,12 @@ void MacroInfoBuilder::update_element(Mapping<index_t> const& mapping) {
   if (mapping.first == mapping.second) return;
   auto const& source = elements.value(mapping.second);
   store.edge_footprint->derive(mapping.first, mapping.second, source);
-  // The copy has one free slot: the receiving edge (a half of a split edge) is usually
-  // tagged next, by the input edge being inserted or the one after it, and an exact-size
-  // copy would be reallocated at once by that append.
+  // The copy has two free slots: the receiving edge (a half of a split edge) is usually
+  // tagged next, by the input edge being inserted or the one after it, and soon again by a
+  // curve that overlaps it; an exact-size copy would be reallocated at once by that append.
   std::vector<MeshElement> copy;
   if (!source.empty()) {
-    copy.reserve(source.size() + 1);
+    copy.reserve(source.size() + 2);
     copy.assign(source.begin(), source.end());
   }
   elements.set_value(mapping.first, std::move(copy));

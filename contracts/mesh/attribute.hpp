@@ -31,6 +31,9 @@ class LUMORA_MESH_API AttributeBase {
   // Grows (new elements take the default value) or shrinks to `size` elements.
   virtual void resize(index_t size) = 0;
 
+  // Makes room for `capacity` elements without changing the size (a hint for growth).
+  virtual void reserve(index_t capacity) = 0;
+
   // Keeps element i as element `old_to_new[i]`, drops those mapped to `NO_ID`.
   virtual void renumber(absl::Span<index_t const> old_to_new, index_t new_size) = 0;
 
@@ -73,6 +76,14 @@ class LUMORA_MESH_API VariableAttribute final : public AttributeBase {
   }
 
   void resize(index_t size) override { values_.resize(size, default_value_); }
+
+  // Grows the room geometrically, so that many small reservations in a row cost no more
+  // than growing one element at a time.
+  void reserve(index_t capacity) override {
+    if (capacity > values_.capacity()) {
+      values_.reserve(std::max<std::size_t>(capacity, 2 * values_.capacity()));
+    }
+  }
 
   void renumber(absl::Span<index_t const> old_to_new, index_t new_size) override {
     if (renumber_in_place(old_to_new, new_size)) return;

@@ -58,6 +58,10 @@ void AttributeManager::resize(index_t nb_elements) {
   for (auto& entry : impl_->attributes) entry.second->resize(nb_elements);
 }
 
+void AttributeManager::reserve(index_t capacity) {
+  for (auto& entry : impl_->attributes) entry.second->reserve(capacity);
+}
+
 void AttributeManager::renumber(absl::Span<index_t const> old_to_new, index_t new_size) {
   impl_->nb_elements = new_size;
   for (auto& entry : impl_->attributes) entry.second->renumber(old_to_new, new_size);

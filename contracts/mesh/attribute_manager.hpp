@@ -95,6 +95,7 @@ class LUMORA_MESH_API AttributeManager {
   [[noreturn]] void throw_type_mismatch(std::string_view name, std::type_info const& type) const;
 
   void resize(index_t nb_elements);
+  void reserve(index_t capacity);
   void renumber(absl::Span<index_t const> old_to_new, index_t new_size);
   void copy_from(AttributeManager const& other);
 

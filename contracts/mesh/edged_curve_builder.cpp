@@ -1,5 +1,7 @@
 #include <mesh/edged_curve_builder.hpp>
 
+#include <algorithm>
+
 #include <mesh/coordinate_reference_system_managers_impl.hpp>
 
 namespace velk {
@@ -33,6 +35,13 @@ void EdgedCurveBuilder<1>::set_point(index_t vertex, Point<1> const& point) {
 
 void EdgedCurveBuilder<1>::on_vertices_created(index_t new_count) {
   impl_->points().resize(new_count);
+}
+
+void EdgedCurveBuilder<1>::on_vertices_reserved(index_t capacity) {
+  auto& points = impl_->points();
+  if (capacity > points.capacity()) {
+    points.reserve(std::max<std::size_t>(capacity, 2 * points.capacity()));
+  }
 }
 
 void EdgedCurveBuilder<1>::on_vertices_renumbered(absl::Span<index_t const> old_to_new,

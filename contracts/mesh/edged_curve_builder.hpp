@@ -34,6 +34,7 @@ class LUMORA_MESH_API EdgedCurveBuilder<1> : public GraphBuilder {
  private:
   void on_vertices_created(index_t new_count) override;
   void on_vertices_renumbered(absl::Span<index_t const> old_to_new, index_t new_count) override;
+  void on_vertices_reserved(index_t capacity) override;
 
   struct Impl;
   std::unique_ptr<Impl> impl_;

@@ -1,5 +1,7 @@
 #include <mesh/graph_builder.hpp>
 
+#include <algorithm>
+
 #include <absl/strings/str_cat.h>
 
 #include <mesh/graph_impl.hpp>
@@ -23,6 +25,13 @@ void check_mask(std::vector<bool> const& mask, index_t count, char const* operat
     throw LumoraException{absl::StrCat("[", operation, "] ", mask.size(), " flags given for ",
                                        count, " ", what, "s")};
   }
+}
+
+// Room for `count` elements, grown geometrically: many small reservations in a row cost no
+// more than growing one element at a time.
+template <typename Vector>
+void reserve_geometrically(Vector& values, std::size_t count) {
+  if (count > values.capacity()) values.reserve(std::max(count, 2 * values.capacity()));
 }
 
 // Old-to-new indices that keep unflagged elements in order.
@@ -50,6 +59,19 @@ Graph const& GraphBuilder::graph() const { return impl_->graph; }
 void GraphBuilder::record_edit() { ++impl_->graph.impl_->revision; }
 
 void GraphBuilder::set_name(std::string_view name) { impl_->graph.set_name(name); }
+
+void GraphBuilder::reserve(index_t nb_vertices, index_t nb_edges) {
+  auto& graph = impl_->graph;
+  auto& state = *graph.impl_;
+  reserve_geometrically(state.edges, nb_edges);
+  reserve_geometrically(state.detached, nb_edges);
+  reserve_geometrically(state.around, nb_vertices);
+  state.edge_attributes.reserve(nb_edges);
+  graph.vertex_attribute_manager().reserve(nb_vertices);
+  on_vertices_reserved(nb_vertices);
+}
+
+void GraphBuilder::on_vertices_reserved(index_t /*capacity*/) {}
 
 index_t GraphBuilder::create_vertices(index_t count) {
   auto& graph = impl_->graph;

@@ -50,6 +50,12 @@ class LUMORA_MESH_API GraphBuilder {
   // vertex indices follow. A detached edge that named a removed vertex names `NO_ID`.
   std::vector<index_t> delete_vertices(std::vector<bool> const& to_delete);
 
+  // Makes room for `nb_vertices` vertices and `nb_edges` edges in all (the graph's arrays,
+  // its attributes and the derived builder's per-vertex data), so that the creations that
+  // follow do not move what exists. Changes nothing observable: a count below the current
+  // one does nothing, and creating more than reserved still works.
+  void reserve(index_t nb_vertices, index_t nb_edges);
+
   // The graph this builder writes.
   Graph const& graph() const;
 
@@ -66,6 +72,7 @@ class LUMORA_MESH_API GraphBuilder {
   // Per-vertex data of the concrete mesh kind.
   virtual void on_vertices_created(index_t new_count) = 0;
   virtual void on_vertices_renumbered(absl::Span<index_t const> old_to_new, index_t new_count) = 0;
+  virtual void on_vertices_reserved(index_t capacity);
 
   struct Impl;
   std::unique_ptr<Impl> impl_;

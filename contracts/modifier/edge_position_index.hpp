@@ -14,17 +14,20 @@
 
 namespace velk::detail {
 
-// A treap of edge intervals keyed by (lower end, edge index), each node also keeping the
-// largest upper end of its subtree, so that "which edge contains x" is answered in
-// O(log n) expected time however the edges were split, collapsed or moved. Nodes live in
-// one flat array indexed by edge, so edits allocate only when the edge count grows. The array
-// grows with `realloc` (nodes are trivially copyable), which moves a large block's pages
-// instead of copying them, and nodes are initialised only up to the largest edge seen: a
-// growing curve touches each page of the array once.
+// A B+ tree of edge intervals keyed by (lower end, edge index), each inner node also keeping
+// the largest upper end below each of its children, so that "which edge contains x" is
+// answered in O(log n) however the edges were split, collapsed or moved. Wide nodes (up to 32
+// entries, kept as arrays of lower ends, upper ends and edges) make a tree of a few levels
+// whose upper levels stay in cache, where a binary tree would miss the cache at every level.
+// Nodes live in one pool reused after `clear()`; each edge's lower end is kept in a flat
+// array indexed by edge (NaN when the edge is not kept), which names its key for removal.
 class EdgePositionIndex {
  public:
   EdgePositionIndex() = default;
-  ~EdgePositionIndex() { std::free(nodes_); }
+  ~EdgePositionIndex() {
+    std::free(lower_of_);
+    std::free(leaf_of_);
+  }
   EdgePositionIndex(EdgePositionIndex&& other) noexcept { swap(other); }
   EdgePositionIndex& operator=(EdgePositionIndex&& other) noexcept {
     swap(other);
@@ -33,8 +36,11 @@ class EdgePositionIndex {
   EdgePositionIndex(EdgePositionIndex const&) = delete;
   EdgePositionIndex& operator=(EdgePositionIndex const&) = delete;
 
-  // Forgets every edge; keeps the array for reuse.
+  // Forgets every edge; keeps the node pools and the per-edge array for reuse.
   void clear();
+
+  // Makes room for edges [0, count) ahead of their arrival (a hint; changes no result).
+  void reserve(std::size_t count);
 
   // Adds or replaces the interval of `edge`. Intervals with a NaN end are not kept.
   void assign(index_t edge, double first, double second);
@@ -43,19 +49,19 @@ class EdgePositionIndex {
   void remove(index_t edge);
 
   // Rebuilding from scratch: after `clear()`, `stage` each edge (intervals with a NaN end
-  // are skipped), then `link_staged()`. The result is the tree that `assign` of each edge
-  // would give, built by a sort and one linear pass instead of one descent per edge.
+  // are skipped), then `link_staged()`. The result holds what `assign` of each edge would
+  // give, built by a sort (skipped when the edges come in key order) and one linear pass.
   void stage(index_t edge, double first, double second);
   void link_staged();
 
   // The same as `remove(edge)`, then `assign(first, ...)`, then `assign(second, ...)`, as
-  // after a split of `edge` into two new edges. When both new keys come after the removed
-  // one (new edges have larger indices), the tree is cut once around the removed edge and
-  // the new nodes are merged in there, instead of three passes from the root.
+  // after a split of `edge` into two new edges. When the two new keys take the removed
+  // key's place in the order (as the halves of a split edge do), the leaf that held it is
+  // edited in place: one descent instead of three.
   void replace_by_two(index_t edge, index_t first, double first0, double first1, index_t second,
                       double second0, double second1);
 
-  bool contains(index_t edge) const { return edge < nb_nodes_ && is_kept(edge); }
+  bool contains(index_t edge) const { return edge < nb_edges_ && !std::isnan(lower_of_[edge]); }
 
   // The kept edge with the smallest (lower end, index) whose interval widened by
   // `tolerance` contains `x`; empty when none does.
@@ -64,64 +70,114 @@ class EdgePositionIndex {
   std::size_t size() const { return size_; }
 
   // Appends to `edges` the kept edges whose interval meets [low, high] (ends included), in
-  // (lower end, index) order. O(log n + answer) expected when intervals do not nest.
+  // (lower end, index) order. O(log n + answer) when intervals do not nest.
   void overlapping(double low, double high, std::vector<index_t>& edges) const;
 
  private:
   static constexpr index_t NIL = NO_ID;
+  static constexpr unsigned CAPACITY = 32;
+  // A node left with fewer entries is merged with a neighbour when both fit in one.
+  static constexpr unsigned MINIMUM = CAPACITY / 4;
+  // Leaves made by `link_staged` are filled to this much, leaving room for later inserts.
+  static constexpr unsigned BULK_FILL = CAPACITY * 3 / 4;
+  // More levels than any count of edges an `index_t` can name needs: every inner node but
+  // the root has at least two children (merges keep a node that cannot merge with its
+  // neighbour at more than CAPACITY / 2 children on average over the two).
+  static constexpr unsigned MAX_HEIGHT = 40;
 
-  // 32 bytes: two nodes per cache line. A node that is not kept has a NaN lower end (kept
-  // intervals never have one); its priority is a hash of its edge index, so nothing needs
-  // storing for it.
+  // Entries of a leaf (level 0) or children of an inner node, in key order. For an inner
+  // node, `lower`/`edge` of child i > 0 is a separator: every key below child i is at least
+  // it, and less than the separator of child i + 1; `upper` is the largest upper end below
+  // the child. Entry 0's key is not used. `running_max[i]` is the largest `upper` of slots
+  // [0, i]: it never decreases, so the first slot reaching a value is found by bisection.
   struct Node {
-    double lower{std::numeric_limits<double>::quiet_NaN()};
-    double upper{0};
-    double subtree_max{0};
-    index_t left{NIL};
-    index_t right{NIL};
+    double lower[CAPACITY];
+    double upper[CAPACITY];
+    double running_max[CAPACITY];
+    index_t edge[CAPACITY];
+    index_t child[CAPACITY];
+    std::uint32_t count;
+  };
+  static_assert(std::is_trivially_copyable_v<Node>, "nodes are moved by the pool's vector");
+
+  struct Step {
+    index_t node;
+    unsigned slot;
   };
 
-  // A hash of the edge index (a 32-bit finaliser): looks random, which is all the treap
-  // needs to stay balanced.
-  static std::uint32_t priority(index_t edge) {
-    std::uint32_t value = edge + 0x9E3779B9u;
-    value = (value ^ (value >> 16)) * 0x7FEB352Du;
-    value = (value ^ (value >> 15)) * 0x846CA68Bu;
-    return value ^ (value >> 16);
+  static bool less(double lhs_lower, index_t lhs_edge, double rhs_lower, index_t rhs_edge) {
+    return lhs_lower < rhs_lower || (lhs_lower == rhs_lower && lhs_edge < rhs_edge);
   }
 
-  bool is_kept(index_t edge) const { return !std::isnan(nodes_[edge].lower); }
+  // The first slot in [begin, count) whose key is above the given key (count when none is).
+  static unsigned first_above(Node const& node, unsigned begin, double lower, index_t edge);
+  // The child of inner node `node` whose key range holds the key.
+  static unsigned route(Node const& node, double lower, index_t edge);
+  // The slot of the key in the leaf, or the leaf's count when it is not there.
+  static unsigned find_slot(Node const& leaf, double lower, index_t edge);
+  // Largest upper end in the node (its entries', or its children's).
+  static double node_max(Node const& node);
+  // Recomputes `running_max` from slot `from` on; `set_upper` writes one slot's upper end.
+  static void refresh_running_max(Node& node, unsigned from);
+  static void set_upper(Node& node, unsigned slot, double upper);
 
-  static_assert(std::is_trivially_copyable_v<Node>, "nodes are moved by realloc");
-
-  bool less(index_t lhs, double lower, index_t edge) const {
-    auto const& node = nodes_[lhs];
-    return node.lower < lower || (node.lower == lower && lhs < edge);
-  }
-  void pull(index_t node);
-  // Sets up the node of `edge` alone, holding [min, max] of the two ends.
-  void make_node(index_t edge, double first, double second);
-  // Splits `root` into keys before (lower, edge) and keys from it on.
-  void split(index_t root, double lower, index_t edge, index_t& before, index_t& after);
-  index_t merge(index_t left, index_t right);
-  // Cuts the kept `edge` out of the tree, leaving the keys before it in `before` and those
-  // after it in `after` (the tree itself is left to the caller), and marks it not kept.
-  // `size_` is the caller's to update.
-  void cut_out(index_t edge, index_t& before, index_t& after);
-  // Makes nodes [0, count) addressable, new ones empty (not kept).
+  index_t new_node();
+  void free_node(index_t node);
+  // Inserts the key; the edge must not be kept.
+  void insert_key(double lower, index_t edge, double upper);
+  // Removes the kept edge's key.
+  void erase_key(double lower, index_t edge);
+  // Descends from the root to the leaf that holds (or would hold) the key, filling `path`
+  // with the inner nodes passed and the child taken in each (root first).
+  index_t descend(double lower, index_t edge, Step* path) const;
+  // Puts the entry at `slot` of `node`, shifting the ones after it.
+  static void put(Node& node, unsigned slot, double lower, double upper, index_t edge,
+                  index_t child);
+  static void take(Node& node, unsigned slot);
+  // Splits the full child at `slot` of `parent` (which has room) in two, the new right part
+  // linked at `slot + 1`; `of_leaf` when the child is a leaf, `appending` when the key about
+  // to go in comes after all of the last leaf's (the left part then keeps all but one).
+  void split_child(index_t parent, unsigned slot, bool of_leaf, bool appending);
+  // After an erase below path[0..depth), merges underfull nodes with a neighbour, drops
+  // empty ones and refreshes the upper ends on the path.
+  void fix_after_erase(Step* path, unsigned depth, index_t leaf);
+  // Follows the last child from the root down to the last leaf.
+  void find_rightmost_leaf();
+  // Refreshes the upper ends stored on the path for the child taken at each level.
+  void refresh_path(Step const* path, unsigned depth, index_t bottom);
+  // Makes edges [0, count) addressable, new ones not kept.
   void grow_to(std::size_t count);
   void swap(EdgePositionIndex& other) noexcept;
-  // Recomputes `subtree_max` below `node`, children first; returns it.
-  double fix_subtree_max(index_t node);
+  // The walk of `overlapping` below `node`, at `level` (0: the root).
+  void collect_overlapping(index_t node, unsigned level, double low, double high,
+                           std::vector<index_t>& edges) const;
 
-  Node* nodes_{nullptr};
-  std::size_t nb_nodes_{0};
-  std::size_t capacity_{0};
+  std::vector<Node> nodes_;
+  std::vector<index_t> free_nodes_;
   index_t root_{NIL};
+  // The leaf holding the last keys, whose range no key bounds above.
+  index_t rightmost_leaf_{NIL};
+  // Levels of inner nodes above the leaves (0: the root is a leaf).
+  unsigned height_{0};
   std::size_t size_{0};
+  // Lower end of each edge's key, NaN when the edge is not kept; grown with `realloc` and
+  // initialised only up to the largest edge seen.
+  double* lower_of_{nullptr};
+  // The leaf that holds each kept edge (meaningless for the others), so that a split edge's
+  // entry is found without a descent; same room as `lower_of_`.
+  index_t* leaf_of_{nullptr};
+  std::size_t nb_edges_{0};
+  std::size_t capacity_{0};
   // Scratch of `stage` and `link_staged`, kept for the next rebuild.
-  std::vector<index_t> staged_;
-  std::vector<index_t> spine_;
+  struct Staged {
+    double lower;
+    double upper;
+    index_t edge;
+  };
+  std::vector<Staged> staged_;
+  bool restaged_{false};
+  std::vector<index_t> level_;
+  std::vector<index_t> next_level_;
 };
 
 }  // namespace velk::detail

@@ -88,6 +88,17 @@ EdgedCurveModifier<1>::~EdgedCurveModifier() = default;
 
 EdgedCurve<1> const& EdgedCurveModifier<1>::curve() const { return impl_->curve; }
 
+void EdgedCurveModifier<1>::reserve_for_splits(index_t count) {
+  auto& state = *impl_;
+  auto const nb_vertices = std::size_t{state.curve.nb_vertices()} + count;
+  auto const nb_edges = std::size_t{state.curve.nb_edges()} + 2 * std::size_t{count};
+  // Counts past what an index can name are left to the creations to refuse.
+  auto const limit = std::size_t{NO_ID};
+  state.builder.reserve(static_cast<index_t>(std::min(nb_vertices, limit)),
+                        static_cast<index_t>(std::min(nb_edges, limit)));
+  state.index.reserve(std::min(nb_edges, limit));
+}
+
 std::optional<index_t> EdgedCurveModifier<1>::containing_edge(Point<1> const& point,
                                                               index_t initial) const {
   auto const position = point.value(0);

@@ -63,6 +63,11 @@ class VELK_MODIFIER_EDGED_CURVE_API EdgedCurveModifier<1> : public GraphModifier
   // vertices.
   virtual JoinEdgesInfo join_edges(index_t vertex);
 
+  // Makes room for `count` more splits: a vertex and two edges each, in the curve, its
+  // attributes and the position index, so that the splits that follow do not move what
+  // exists. Changes nothing observable; more splits than reserved still work.
+  void reserve_for_splits(index_t count);
+
   EdgedCurve<1> const& curve() const;
 
   // The live edge containing `point` (within the tolerance): `initial` when it does,

@@ -1,5 +1,6 @@
 #include <velk/background_line/background_line_inserter.hpp>
 
+#include <algorithm>
 #include <numeric>
 
 #include <absl/strings/str_cat.h>
@@ -43,7 +44,12 @@ ElementInsertionInfo BackgroundLineInserter::Impl::insert_edges(EdgedCurve<1> co
   }
   inserted_vertices = curve.vertex_attribute_manager().find_attribute<std::uint8_t>(
       BackgroundLine::INSERTED_VERTEX_ATTRIBUTE_NAME);
+  // Each placed input vertex splits at most one background edge, and an input vertex placed
+  // a second time finds its background vertex there: room for that many splits up front.
+  auto const nb_placed = std::min<std::size_t>(2 * edges.size(), input.nb_vertices());
+  modifier.reserve_for_splits(static_cast<index_t>(nb_placed));
   ElementInsertionInfo report;
+  report.reserve(static_cast<index_t>(edges.size()));
   ProgressLogger progress{Logger::LEVEL::info,
                           absl::StrCat("Insertion of curve ", as_absl(input.name()), " (",
                                        input.id().string(), "): "),

@@ -14,6 +14,8 @@
 #include <background_common/element_search.hpp>
 #include <velk/background_line/background_line_inserter.hpp>
 
+#include "editing/debug_lines.hpp"
+
 namespace velk::internal {
 
 class BackgroundLineInserter::Impl {
@@ -34,7 +36,7 @@ class BackgroundLineInserter::Impl {
   std::array<index_t, 2> insert_edge_vertices(EdgedCurve<1> const& input, index_t edge_id);
 
   // Snaps `point` onto a vertex of `edge` or splits `edge` at it; returns the background
-  // vertex at the point. Records nothing. `point_text` holds `point.string()`.
+  // vertex at the point. Records nothing.
   index_t insert_point_in_edge(index_t edge, Point<1> const& point);
 
   // Places one input edge and tags the background edges between its placed vertices.
@@ -63,10 +65,10 @@ class BackgroundLineInserter::Impl {
   absl::InlinedVector<index_t, 16> passed_recent;
   absl::flat_hash_set<index_t> passed_many;
 
-  // Scratch of the debug lines: each line is composed here, and each point's text written
-  // here, so that composing does not allocate once warm.
+  // Scratch of the debug lines: a line too long for the stack is composed here, and each
+  // point's text is written here, so that composing does not allocate once warm.
   std::string debug_line;
-  std::string point_text;
+  debug_lines::PointText point_text;
 };
 
 }  // namespace velk::internal

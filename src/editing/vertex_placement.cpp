@@ -16,9 +16,8 @@ std::array<index_t, 2> BackgroundLineInserter::Impl::insert_edge_vertices(
     auto const point = input.point(vertex);
     MeshVertex const macro_vertex{input.id(), vertex};
     // The point's text goes into two lines; it is the same text both times.
-    point.write_string(point_text);
     debug_lines::write(debug_line, debug_lines::INSERT_VERTEX);
-    debug_lines::write(debug_line, "point", point_text);
+    debug_lines::write(debug_line, "point", point_text.of(point));
     // The search tree holds the edges as they were at its last rebuild; a point it misses
     // may still lie on the background now (an end vertex moved outward since), so an
     // empty first guess goes to the modifier's lookup of the current edges as well.
@@ -39,7 +38,7 @@ std::array<index_t, 2> BackgroundLineInserter::Impl::insert_edge_vertices(
 
 index_t BackgroundLineInserter::Impl::insert_point_in_edge(index_t edge, Point<1> const& point) {
   debug_lines::write(debug_line, debug_lines::INSERT_VERTEX_IN_EDGE);
-  debug_lines::write(debug_line, "point", point_text);
+  debug_lines::write(debug_line, "point", point_text.of(point));
   if (auto const local = detail::snapping_detection<1>(curve, edge, point)) {
     debug_lines::write(debug_line, debug_lines::SNAP);
     return curve.edge_vertex(EdgeVertex{edge, *local});

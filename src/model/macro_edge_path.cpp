@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include <absl/container/flat_hash_set.h>
 
 #include <basic/lumora_exception.hpp>
@@ -7,13 +9,18 @@
 namespace velk::internal {
 namespace {
 
-// Room the chain and the visited set take at once: a run of up to this many edges is walked
-// with one allocation for each instead of one per doubling.
+// Room the chain takes at once: a run of up to this many edges is walked with one
+// allocation instead of one per doubling.
 constexpr std::size_t CHAIN_ROOM = 16;
+
+// Chains up to this long are searched for an edge by a scan; longer ones through a hash set
+// of their edges, built when the chain grows past it.
+constexpr std::size_t LINEAR_VISITED_LIMIT = 32;
 
 bool carries(std::vector<MeshElement> const& macro_elements, MeshEdge const& macro_edge) {
   for (auto const& element : macro_elements) {
-    if (element.mesh_id == macro_edge.mesh_id && element.element_id == macro_edge.edge_id) {
+    // The edge index first: it differs far more often, and costs one comparison.
+    if (element.element_id == macro_edge.edge_id && element.mesh_id == macro_edge.mesh_id) {
       return true;
     }
   }
@@ -39,7 +46,17 @@ std::optional<std::vector<index_t>> BackgroundLine::Impl::propagate_on_macro_edg
   std::vector<index_t> chain;
   chain.reserve(CHAIN_ROOM);
   chain.push_back(start.edge_id);
-  absl::flat_hash_set<index_t> visited{start.edge_id};
+  // The edges visited are those of the chain.
+  absl::flat_hash_set<index_t> visited;
+  auto const visit = [&chain, &visited](index_t edge) {
+    if (visited.empty()) {
+      if (std::find(chain.begin(), chain.end(), edge) != chain.end()) return false;
+      if (chain.size() == LINEAR_VISITED_LIMIT) visited.insert(chain.begin(), chain.end());
+    }
+    if (!visited.empty() && !visited.insert(edge).second) return false;
+    chain.push_back(edge);
+    return true;
+  };
   auto position = start.opposite();
   // The vertex at the position, read once per step.
   auto vertex = curve_.edge_vertex(position);
@@ -48,10 +65,7 @@ std::optional<std::vector<index_t>> BackgroundLine::Impl::propagate_on_macro_edg
     ++steps;
     bool moved = false;
     for (auto const& next : edges_around_vertex_with_macro_edge(macro_info, vertex, macro_edge)) {
-      // The set grows past the start edge only here, and then to the chain's room at once.
-      if (visited.size() == 1) visited.reserve(CHAIN_ROOM);
-      if (visited.insert(next.edge_id).second) {
-        chain.push_back(next.edge_id);
+      if (visit(next.edge_id)) {
         position = next.opposite();
         moved = true;
         break;

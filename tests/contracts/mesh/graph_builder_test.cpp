@@ -56,6 +56,31 @@ TEST_F(GraphBuilderTest, EdgesAroundVertexFollowCreateSetAndDisconnect) {
   EXPECT_THAT(curve.edges_around_vertex(3), ElementsAre(EdgeVertex{2, 1}, EdgeVertex{loop, 0}));
 }
 
+TEST_F(GraphBuilderTest, ReservingChangesNothingWhateverTheEstimate) {
+  velk::test::build_chain(builder, {0.0, 1.0, 2.0});
+  auto const tags = curve.edge_attribute_manager().find_or_create_attribute<int>("tag", 7);
+  tags->set_value(1, 3);
+  // Room for fewer than there are, then for more than will be made, then for too few again.
+  for (auto const room : {Vertices{1, 1}, Vertices{40, 80}, Vertices{4, 4}}) {
+    builder.reserve(room[0], room[1]);
+    EXPECT_EQ(curve.nb_vertices(), 3u);
+    EXPECT_EQ(curve.nb_edges(), 2u);
+    EXPECT_EQ(tags->size(), 2u);
+  }
+  for (int i = 0; i < 60; ++i) {
+    auto const vertex = builder.create_point(velk::Point<1>{{3.0 + i}});
+    builder.create_edge(vertex - 1, vertex);
+  }
+  EXPECT_EQ(curve.nb_vertices(), 63u);
+  EXPECT_EQ(curve.nb_edges(), 62u);
+  EXPECT_EQ(curve.point(62).value(0), 62.0);
+  EXPECT_EQ(curve.edge_vertices(61), (Vertices{61, 62}));
+  EXPECT_EQ(tags->size(), 62u);
+  EXPECT_EQ(tags->value(1), 3);
+  EXPECT_EQ(tags->value(61), 7);
+  EXPECT_THAT(curve.edges_around_vertex(2), ElementsAre(EdgeVertex{1, 1}, EdgeVertex{2, 0}));
+}
+
 TEST_F(GraphBuilderTest, DeleteEdgesRenumbersEdgesAroundListsAndAttributes) {
   velk::test::build_chain(builder, {0.0, 1.0, 2.0, 3.0, 4.0});
   auto tags = curve.edge_attribute_manager().find_or_create_attribute<int>("tag", 0);
