@@ -37,6 +37,7 @@
 
 #include "reliability/curve_invariants.hpp"
 #include "support/log_capture.hpp"
+#include "support/seeded_cases.hpp"
 
 namespace {
 
@@ -608,42 +609,20 @@ class Case {
   std::vector<InsertedEdge> inserted_;
 };
 
-// The number of cases per test: enough to matter in a Debug build, more in an optimised one.
-int case_count() {
-  if (auto const* text = std::getenv("VELK_DIFFERENTIAL_CASES")) return std::atoi(text);
-#ifdef NDEBUG
-  return 5000;
-#else
-  return 1000;
-#endif
-}
-
 // Runs the cases of one test (or only VELK_DIFFERENTIAL_SEED); each failure names its seed.
+// Enough cases to matter in a Debug build, more in an optimised one.
 Statistics run_cases(std::uint64_t first_seed, Options options) {
   velk::BackgroundLineLibrary::initialize();
   Statistics statistics;
-  std::vector<std::uint64_t> seeds;
-  if (auto const* text = std::getenv("VELK_DIFFERENTIAL_SEED")) {
-    seeds.push_back(std::strtoull(text, nullptr, 10));
-  } else {
-    for (int i = 0; i < case_count(); ++i) seeds.push_back(first_seed + i);
-  }
-  for (auto const seed : seeds) {
-    ++statistics.cases;
-    auto const problem = Case{seed, options, statistics}.run();
-    if (!problem.empty()) {
-      ADD_FAILURE() << "seed " << seed << " (replay: VELK_DIFFERENTIAL_SEED=" << seed
-                    << " and --gtest_filter="
-                    << testing::UnitTest::GetInstance()->current_test_info()->test_suite_name()
-                    << "." << testing::UnitTest::GetInstance()->current_test_info()->name()
-                    << "): " << problem;
-      break;
-    }
-  }
+  auto const ran = velk::test::run_seeded_cases(
+      {"VELK_DIFFERENTIAL", 5000, 1000}, first_seed, [&](std::uint64_t seed) {
+        ++statistics.cases;
+        return Case{seed, options, statistics}.run();
+      });
   std::printf(
       "%zu cases: %zu carrying edges and %zu paths compared, %zu points within the tolerance, "
       "%zu zero-length and %zu stopped input edges, %zu splits, %zu moves\n",
-      seeds.size(), statistics.carrying_edges_compared, statistics.paths_compared,
+      ran, statistics.carrying_edges_compared, statistics.paths_compared,
       statistics.near_points, statistics.zero_length_edges, statistics.stopped_walks,
       statistics.splits, statistics.moves);
   return statistics;

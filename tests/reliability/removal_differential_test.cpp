@@ -49,6 +49,7 @@
 
 #include "reliability/curve_invariants.hpp"
 #include "support/log_capture.hpp"
+#include "support/seeded_cases.hpp"
 
 namespace {
 
@@ -540,33 +541,13 @@ class Case {
   Oracle oracle_;
 };
 
-int case_count() {
-  if (auto const* text = std::getenv("VELK_REMOVAL_CASES")) return std::atoi(text);
-#ifdef NDEBUG
-  return 3000;
-#else
-  return 600;
-#endif
-}
-
 Statistics run_cases(std::uint64_t first_seed, bool two_chains) {
   velk::BackgroundLineLibrary::initialize();
   Statistics statistics;
-  std::vector<std::uint64_t> seeds;
-  if (auto const* text = std::getenv("VELK_REMOVAL_SEED")) {
-    seeds.push_back(std::strtoull(text, nullptr, 10));
-  } else {
-    for (int i = 0; i < case_count(); ++i) seeds.push_back(first_seed + i);
-  }
-  for (auto const seed : seeds) {
+  velk::test::run_seeded_cases({"VELK_REMOVAL", 3000, 600}, first_seed, [&](std::uint64_t seed) {
     ++statistics.cases;
-    auto const problem = Case{seed, two_chains, statistics}.run();
-    if (!problem.empty()) {
-      ADD_FAILURE() << "seed " << seed << " (replay: VELK_REMOVAL_SEED=" << seed
-                    << "): " << problem;
-      break;
-    }
-  }
+    return Case{seed, two_chains, statistics}.run();
+  });
   std::printf("%zu cases: %zu curves removed, %zu vertices merged, %zu carrying edges compared\n",
               statistics.cases, statistics.removed_curves, statistics.merged,
               statistics.edges_compared);
