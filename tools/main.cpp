@@ -3,6 +3,8 @@
 //   velk-background-line demo [--out DIR]
 //   velk-background-line insert INPUT.json [-o result.json] [--vtk F] [--svg F] [--summary]
 //                               [--log-level info|debug|trace|warn|err|critical|off] [--quiet]
+//   velk-background-line overlay FILE... [-o OUT.tsv] [--json OUT.json] [--names N1,N2,...]
+//                                [--format auto|bed|table] [--threads N] [--log-level L] [--quiet]
 //
 // Errors are one line on stderr, prefixed with the tool's name; the exit code is 2 for
 // unusable input or arguments and 1 when an insertion fails (see docs/format.md).
@@ -21,6 +23,7 @@
 #include "input.hpp"
 #include "job.hpp"
 #include "output_files.hpp"
+#include "overlay.hpp"
 #include "text.hpp"
 #include "tool_error.hpp"
 #include "writers.hpp"
@@ -55,6 +58,11 @@ struct InsertOptions {
   std::string vtk;
   std::string svg;
   bool summary = false;
+};
+
+struct OverlayCommandOptions {
+  LogOptions log;
+  OverlayOptions overlay;
 };
 
 struct DemoOptions {
@@ -166,10 +174,15 @@ int main(int argc, char** argv) {
   insert_command->add_flag("--summary", insert.summary, "Print a readable summary on stdout");
   add_log_options(*insert_command, insert.log);
 
+  OverlayCommandOptions overlay;
+  auto* overlay_command = add_overlay_command(app, overlay.overlay);
+  add_log_options(*overlay_command, overlay.log);
+
   // CLI11 would report an unknown command as a missing one.
   if (argc > 1 && argv[1][0] != '-' && std::string_view{argv[1]} != "demo" &&
-      std::string_view{argv[1]} != "insert") {
-    fail(EXIT_BAD_INPUT, "unknown command " + quote_text(argv[1]) + " (commands: demo, insert)");
+      std::string_view{argv[1]} != "insert" && std::string_view{argv[1]} != "overlay") {
+    fail(EXIT_BAD_INPUT,
+         "unknown command " + quote_text(argv[1]) + " (commands: demo, insert, overlay)");
   }
   try {
     app.parse(argc, argv);
@@ -181,6 +194,11 @@ int main(int argc, char** argv) {
 
   try {
     if (demo_command->parsed()) return run_demo(demo);
+    if (overlay_command->parsed()) {
+      set_up_logger(overlay.log);
+      run_overlay(overlay.overlay);
+      return 0;
+    }
     return run_insert(insert);
   } catch (ToolError const& error) {
     fail(error.exit_code(), error.what());

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <memory>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -93,6 +94,40 @@ void OutputFiles::commit() {
       throw ToolError{EXIT_FAILED, file.target.string() + ": cannot write the output"};
     }
   }
+  move_into_place();
+}
+
+void OutputFiles::commit_streams(StreamsWriter const& writer) {
+  std::vector<std::unique_ptr<std::ofstream>> files;
+  std::vector<std::ostream*> streams;
+  try {
+    for (auto& file : planned_) {
+      file.temporary = create_temporary(file.target);
+      files.push_back(
+          std::make_unique<std::ofstream>(file.temporary, std::ios::binary | std::ios::trunc));
+      streams.push_back(files.back().get());
+    }
+    writer(streams);
+  } catch (...) {
+    files.clear();
+    remove_temporaries();
+    throw;
+  }
+  for (std::size_t i = 0; i < planned_.size(); ++i) {
+    auto& out = *files[i];
+    out.flush();
+    if (out) out.close();
+    if (!out) {
+      auto const reason = errno != 0 ? std::strerror(errno) : "write error";
+      remove_temporaries();
+      throw ToolError{EXIT_FAILED,
+                      planned_[i].target.string() + ": cannot write the output: " + reason};
+    }
+  }
+  move_into_place();
+}
+
+void OutputFiles::move_into_place() {
   for (auto& file : planned_) {
     std::error_code error;
     fs::rename(file.temporary, file.target, error);

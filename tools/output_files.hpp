@@ -36,6 +36,13 @@ class OutputFiles {
   // write fails; every temporary is then removed and no target was touched.
   void commit();
 
+  // Like `commit`, for outputs written side by side: opens every planned file's temporary
+  // first and calls `writer` once with their streams, in the order the files were added
+  // (their own writers are not called). When `writer` throws, every temporary is removed,
+  // no target is touched, and the exception propagates.
+  using StreamsWriter = std::function<void(std::vector<std::ostream*> const& streams)>;
+  void commit_streams(StreamsWriter const& writer);
+
   // The planned targets, in the order they were added.
   std::vector<std::filesystem::path> targets() const;
 
@@ -47,6 +54,7 @@ class OutputFiles {
   };
 
   void remove_temporaries() noexcept;
+  void move_into_place();
 
   std::vector<Planned> planned_;
 };
