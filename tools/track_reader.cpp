@@ -352,7 +352,18 @@ bool ends_with_gz(std::string const& file) {
 // name) and passes other data through; a name ending in ".gz" must hold gzip data.
 void read_file(std::string const& file, TrackParser& parser) {
   auto const fail = [&file](std::string const& what) {
-    throw ToolError{EXIT_BAD_INPUT, file + ": " + what};
+    throw ToolError{EXIT_BAD_INPUT, (file == "-" ? std::string{"stdin"} : file) + ": " + what};
+  };
+  // zlib starts some of its messages with the path.
+  auto const zlib_message = [&file](char const* message) {
+    std::string_view text{message};
+    auto const prefix = file + ": ";
+    if (text.substr(0, prefix.size()) == prefix) {
+      text.remove_prefix(prefix.size());
+    } else if (text.substr(0, 4) == "<fd:" && text.find(": ") != std::string_view::npos) {
+      text.remove_prefix(text.find(": ") + 2);
+    }
+    return std::string{text};
   };
   GzFile input;
   if (file == "-") {
@@ -384,7 +395,7 @@ void read_file(std::string const& file, TrackParser& parser) {
       int code = Z_OK;
       char const* message = gzerror(input.get(), &code);
       if (code == Z_ERRNO) fail(std::string{"cannot read the file: "} + std::strerror(errno));
-      fail(std::string{"cannot decompress: "} + message);
+      fail("cannot decompress: " + zlib_message(message));
     }
     if (!checked_gzip && count > 0) {
       checked_gzip = true;
@@ -412,7 +423,7 @@ void read_file(std::string const& file, TrackParser& parser) {
   }
   int code = Z_OK;
   char const* message = gzerror(input.get(), &code);
-  if (code != Z_OK) fail(std::string{"cannot decompress: "} + message);
+  if (code != Z_OK) fail("cannot decompress: " + zlib_message(message));
   if (!pending.empty()) parser.line(pending);
 }
 
