@@ -16,7 +16,7 @@ CTEST_ARGS ?=
 DEMO_TARGET ?= velk-background-line
 DEMO_COMMAND ?= $(BUILD_DIR)/bin/velk-background-line demo
 
-.PHONY: all deps configure build test demo clean bench test-sanitizers fuzz
+.PHONY: all deps configure build test demo clean bench test-sanitizers test-tsan fuzz
 all: build
 
 deps:
@@ -56,10 +56,15 @@ bench: deps
 test-sanitizers: deps
 	scripts/test-sanitizers
 
+# The threaded tests again under ThreadSanitizer (preset tsan, build-tsan/): the logger and
+# registry from many threads, lines filled on threads, the tool's overlay on threads.
+test-tsan: deps
+	scripts/test-tsan
+
 # The libFuzzer target (clang, in build-fuzz/) for SECONDS seconds on one core.
 SECONDS ?= 60
 fuzz: deps
 	scripts/fuzz $(SECONDS)
 
 clean:
-	rm -rf build build-debug build-asan build-bench build-fuzz velk-demo
+	rm -rf build build-debug build-asan build-tsan build-bench build-fuzz velk-demo

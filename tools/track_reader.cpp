@@ -24,6 +24,8 @@ namespace {
 constexpr std::size_t MAX_QUOTED_LINE = 60;
 // Largest number of digits of a `PLAIN` integer: every such integer is exact in a double.
 constexpr std::size_t MAX_PLAIN_DIGITS = 15;
+// Largest BED coordinate: up to 2^53 every integer is a double, and s + 1 differs from s.
+constexpr double MAX_BED_COORDINATE = 9007199254740991.0;
 // Bytes read from a file at a time.
 constexpr std::size_t CHUNK = std::size_t{1} << 20;
 
@@ -242,6 +244,14 @@ void TrackParser::bed_row(std::string_view text) {
       fail(std::string{what[i]} + " " + std::string{field} +
            " is negative (BED coordinates start at 0)");
     }
+    if (values[i] != std::floor(values[i])) {
+      fail(std::string{what[i]} + " " + quoted_field(field) +
+           " is not a whole number (BED coordinates are integers)");
+    }
+    if (values[i] > MAX_BED_COORDINATE) {
+      fail(std::string{what[i]} + " " + quoted_field(field) +
+           " is too large (BED coordinates stop at 2^53)");
+    }
   }
   if (values[0] > values[1]) {
     fail("start " + std::string{fields_[1]} + " is greater than end " + std::string{fields_[2]});
@@ -252,25 +262,11 @@ void TrackParser::bed_row(std::string_view text) {
     // bedtools' rule: a zero-length interval [s, s] (an insertion point between two bases)
     // stands for the bases on both sides, [s - 1, s + 1]; at 0 only [0, 1].
     ++set_.counts[file_].zero_length;
-    auto const start = std::max(0.0, values[0] - 1);
-    auto const end = values[1] + 1;
-    auto const exact = [](double x) { return x == std::floor(x) && std::abs(x) < 9.0e15; };
-    std::string start_text;
-    std::string end_text;
-    if (!exact(start) || !exact(end)) {
-      start_text = format_number(start);
-      end_text = format_number(end);
-    }
-    track.starts.push_back(start);
-    track.ends.push_back(end);
-    auto const start_spelling = exact(start) ? Spellings::PLAIN : set_.spellings.add(start_text);
-    auto const end_spelling = exact(end) ? Spellings::PLAIN : set_.spellings.add(end_text);
-    if (start_spelling != Spellings::PLAIN || end_spelling != Spellings::PLAIN ||
-        !track.start_spellings.empty()) {
-      track.start_spellings.resize(index, Spellings::PLAIN);
-      track.end_spellings.resize(index, Spellings::PLAIN);
-      track.start_spellings.push_back(start_spelling);
-      track.end_spellings.push_back(end_spelling);
+    track.starts.push_back(std::max(0.0, values[0] - 1));
+    track.ends.push_back(values[1] + 1);
+    if (!track.start_spellings.empty()) {
+      track.start_spellings.push_back(Spellings::PLAIN);
+      track.end_spellings.push_back(Spellings::PLAIN);
     }
   } else {
     track.starts.push_back(values[0]);
