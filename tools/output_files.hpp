@@ -3,7 +3,7 @@
 // written completely, so that a failure leaves no output file, whole or partial.
 //
 //   velk::tool::OutputFiles outputs;
-//   outputs.add("result.json", [&](std::ostream& out) { velk::tool::write_json(out, in, res); });
+//   outputs.add("result.json", [&](std::ostream& out) { velk::tool::write_json(out, job); });
 //   outputs.commit();
 #pragma once
 
