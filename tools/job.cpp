@@ -1,14 +1,12 @@
 #include "job.hpp"
 
 #include <algorithm>
-#include <map>
-#include <memory>
+#include <cstring>
 
 #include <absl/strings/str_cat.h>
 #include <absl/types/span.h>
 
 #include <basic/strings.hpp>
-#include <velk/background_line.hpp>
 
 #include "text.hpp"
 #include "tool_error.hpp"
@@ -58,21 +56,41 @@ std::string outside_point_hint(CurveData const& background, CurveData const& cur
   return {};
 }
 
-// The input edges of a report, each once, in the order of their first entry.
-std::vector<index_t> distinct_edges(std::vector<ReportEntry> const& report) {
-  std::vector<index_t> edges;
-  std::vector<bool> seen;
-  for (auto const& entry : report) {
-    if (entry.edge >= seen.size()) seen.resize(entry.edge + 1, false);
-    if (!seen[entry.edge]) {
-      seen[entry.edge] = true;
-      edges.push_back(entry.edge);
-    }
-  }
-  return edges;
+}  // namespace
+
+std::uint64_t CurveLookup::hash(uuid const& id) {
+  std::uint64_t value;
+  std::memcpy(&value, id.bytes().data(), sizeof(value));
+  // A multiplicative mix, so that uuids made otherwise than at random spread too.
+  value ^= value >> 31;
+  value *= 0x9E3779B97F4A7C15ULL;
+  return value ^ (value >> 29);
 }
 
-}  // namespace
+void CurveLookup::grow() {
+  auto old = std::move(slots_);
+  slots_.assign(old.empty() ? 16 : 2 * old.size(), Slot{});
+  mask_ = slots_.size() - 1;
+  size_ = 0;
+  for (auto const& slot : old) {
+    if (slot.curve != NOT_FOUND) add(slot.id, slot.curve);
+  }
+}
+
+void CurveLookup::add(uuid const& id, std::size_t curve) {
+  // At most half full: probes stay short.
+  if (2 * (size_ + 1) > slots_.size()) grow();
+  auto position = hash(id) & mask_;
+  while (slots_[position].curve != NOT_FOUND) {
+    if (slots_[position].id == id) {
+      slots_[position].curve = curve;
+      return;
+    }
+    position = (position + 1) & mask_;
+  }
+  slots_[position] = Slot{id, curve};
+  ++size_;
+}
 
 std::string status_name(unsigned value) {
   using STATUS = internal::ElementInsertionInfo::INSERTION_STATUS;
@@ -85,110 +103,104 @@ std::string status_name(unsigned value) {
   return "status_" + std::to_string(value);
 }
 
-JobResult run_job(JobInput const& input, std::string const& source) {
+Job::Job(JobInput const& input, std::string source) : input_{input}, source_{std::move(source)} {
   BackgroundLineLibrary::initialize();
+  background_builder_ = std::make_unique<EdgedCurveBuilder<1>>(background_);
+  build_curve(*background_builder_, input.background);
+  line_ = std::make_unique<internal::BackgroundLine>(background_);
+  line_builder_ = std::make_unique<internal::BackgroundLineBuilder>(*line_);
+  modifier_ = std::make_unique<internal::BackgroundLineModifier>(*line_, *line_builder_,
+                                                                 *background_builder_);
+  inserter_ = std::make_unique<internal::BackgroundLineInserter>(
+      internal::ModifiableObject<internal::BackgroundLine>{*line_, *modifier_}, *line_builder_);
 
-  // Declared so that they are destroyed in reverse: inserter, modifier and builders before
-  // the background line, the background line before its curve.
-  EdgedCurve<1> background;
-  EdgedCurveBuilder<1> background_builder{background};
-  build_curve(background_builder, input.background);
-  internal::BackgroundLine line{background};
-  internal::BackgroundLineBuilder line_builder{line};
-  internal::BackgroundLineModifier modifier{line, line_builder, background_builder};
-  internal::BackgroundLineInserter inserter{{line, modifier}, line_builder};
-
-  JobResult result;
-  result.curves.resize(input.curves.size());
-  std::vector<std::unique_ptr<EdgedCurve<1>>> curves;
-  std::map<uuid, std::size_t> curve_of_id;
+  reports_.resize(input.curves.size());
   for (std::size_t i = 0; i < input.curves.size(); ++i) {
     auto const& data = input.curves[i];
     auto curve = std::make_unique<EdgedCurve<1>>();
     EdgedCurveBuilder<1> builder{*curve};
     build_curve(builder, data);
-    curve_of_id.emplace(curve->id(), i);
+    curves_by_id_.add(curve->id(), i);
     internal::ElementInsertionInfo report;
     try {
-      report = data.insert ? inserter.insert_curve_edges(*curve, absl::MakeConstSpan(*data.insert))
-                           : inserter.insert_curve(*curve);
+      report = data.insert
+                   ? inserter_->insert_curve_edges(*curve, absl::MakeConstSpan(*data.insert))
+                   : inserter_->insert_curve(*curve);
     } catch (LumoraException const& error) {
-      throw ToolError{EXIT_FAILED, source + ": " + curve_label(input, i) + ": insertion failed: " +
+      throw ToolError{EXIT_FAILED, source_ + ": " + curve_label(input, i) + ": insertion failed: " +
                                        error.what() + outside_point_hint(input.background, data)};
     }
+    auto& entries = reports_[i];
+    entries.reserve(report.size());
     for (index_t entry = 0; entry < report.size(); ++entry) {
-      result.curves[i].report.push_back(
-          {report.element(entry), status_name(static_cast<unsigned>(report.status(entry)))});
+      entries.push_back({report.element(entry), static_cast<unsigned>(report.status(entry))});
     }
-    curves.push_back(std::move(curve));
+    curves_.push_back(std::move(curve));
   }
 
   // Cleaning removes the edges that splits detached and renumbers: every index read below
   // is final. Vertices below the input's count were the background's own; the rest came
   // from splits.
-  modifier.clean_edges();
-  auto const nb_vertices_before = background.nb_vertices();
-  auto const vertex_map = modifier.clean_vertices();
-  std::vector<bool> original(background.nb_vertices(), false);
+  modifier_->clean_edges();
+  auto const nb_vertices_before = background_.nb_vertices();
+  auto const vertex_map = modifier_->clean_vertices();
+  original_.assign(background_.nb_vertices(), false);
   for (index_t old = 0; old < input.background.points.size(); ++old) {
     auto const now = vertex_map.size() == nb_vertices_before ? vertex_map[old] : old;
-    if (now != NO_ID && now < original.size()) original[now] = true;
+    if (now != NO_ID && now < original_.size()) original_[now] = true;
   }
-
-  auto const to_ref = [&curve_of_id, &source](uuid const& id, index_t element) {
-    auto const found = curve_of_id.find(id);
-    if (found == curve_of_id.end()) {
-      throw ToolError{EXIT_FAILED, source +
-                                       ": the background records an element of an unknown "
-                                       "curve " +
-                                       id.string()};
-    }
-    return MacroRef{found->second, element};
-  };
 
   // The first background vertex (in index order) that carries each input vertex.
-  std::vector<std::vector<index_t>> carrier(input.curves.size());
+  carriers_.resize(input.curves.size());
   for (std::size_t i = 0; i < input.curves.size(); ++i) {
-    carrier[i].assign(input.curves[i].points.size(), NO_ID);
+    carriers_[i].assign(input.curves[i].points.size(), NO_ID);
   }
-  for (index_t vertex = 0; vertex < background.nb_vertices(); ++vertex) {
-    ResultVertex result_vertex{background.point(vertex).value(0), !original[vertex], {}};
-    for (auto const& macro : line.macro_vertices(vertex)) {
-      auto const ref = to_ref(macro.mesh_id, macro.vertex_id);
-      result_vertex.macro_vertices.push_back(ref);
-      auto& slot = carrier[ref.curve].at(ref.element);
+  for (index_t vertex = 0; vertex < background_.nb_vertices(); ++vertex) {
+    for_each_macro_vertex(vertex, [&](MacroRef const& ref) {
+      auto& slot = carriers_[ref.curve].at(ref.element);
       if (slot == NO_ID) slot = vertex;
-    }
-    result.vertices.push_back(std::move(result_vertex));
+    });
   }
-  for (index_t edge = 0; edge < background.nb_edges(); ++edge) {
-    ResultEdge result_edge{background.edge_vertices(edge), {}};
-    for (auto const& macro : line.macro_elements(edge)) {
-      result_edge.macro_elements.push_back(to_ref(macro.mesh_id, macro.element_id));
-    }
-    result.edges.push_back(std::move(result_edge));
-  }
+}
 
-  for (std::size_t i = 0; i < input.curves.size(); ++i) {
-    auto const& data = input.curves[i];
-    for (auto const edge : distinct_edges(result.curves[i].report)) {
-      EdgePath answer{edge, std::nullopt, std::nullopt, {}};
-      auto const first = carrier[i][data.edges[edge][0]];
-      auto const last = carrier[i][data.edges[edge][1]];
-      if (first != NO_ID && last != NO_ID) {
-        answer.vertices = std::array<index_t, 2>{first, last};
-        try {
-          answer.path = line.macro_edge_path({first, last}, MeshEdge{curves[i]->id(), edge});
-        } catch (LumoraException const& error) {
-          answer.error = error.what();
-          Logger::log_warn(absl::StrCat("path of input edge ", edge, " of curve ",
-                                        as_absl(quote_text(data.name)), ": ", error.what()));
-        }
-      }
-      result.curves[i].paths.push_back(std::move(answer));
+Job::~Job() = default;
+
+void Job::unknown_curve(uuid const& id) const {
+  throw ToolError{
+      EXIT_FAILED,
+      source_ + ": the background records an element of an unknown curve " + id.string()};
+}
+
+std::vector<index_t> Job::distinct_edges(std::size_t curve) const {
+  std::vector<index_t> edges;
+  std::vector<bool> seen(input_.curves[curve].edges.size(), false);
+  for (auto const& entry : reports_[curve]) {
+    if (entry.edge >= seen.size()) seen.resize(entry.edge + 1, false);
+    if (!seen[entry.edge]) {
+      seen[entry.edge] = true;
+      edges.push_back(entry.edge);
     }
   }
-  return result;
+  return edges;
+}
+
+EdgePath Job::path(std::size_t curve, index_t edge, bool log_failure) const {
+  auto const& data = input_.curves[curve];
+  EdgePath answer{edge, std::nullopt, std::nullopt, {}};
+  auto const first = carriers_[curve][data.edges[edge][0]];
+  auto const last = carriers_[curve][data.edges[edge][1]];
+  if (first == NO_ID || last == NO_ID) return answer;
+  answer.vertices = std::array<index_t, 2>{first, last};
+  try {
+    answer.path = line_->macro_edge_path({first, last}, MeshEdge{curves_[curve]->id(), edge});
+  } catch (LumoraException const& error) {
+    answer.error = error.what();
+    if (log_failure) {
+      Logger::log_warn(absl::StrCat("path of input edge ", edge, " of curve ",
+                                    as_absl(quote_text(data.name)), ": ", error.what()));
+    }
+  }
+  return answer;
 }
 
 }  // namespace velk::tool

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -95,22 +96,22 @@ int run_insert(InsertOptions const& options) {
   set_up_logger(options.log);
   // Output paths are checked first: a bad one is refused before any long work.
   JobInput input;
-  JobResult result;
+  std::unique_ptr<Job> job;
   OutputFiles outputs;
-  outputs.add(options.json, [&](std::ostream& out) { write_json(out, input, result); });
+  outputs.add(options.json, [&](std::ostream& out) { write_json(out, *job); });
   if (!options.vtk.empty()) {
-    outputs.add(options.vtk, [&](std::ostream& out) { write_vtk(out, input, result); });
+    outputs.add(options.vtk, [&](std::ostream& out) { write_vtk(out, *job); });
   }
   if (!options.svg.empty()) {
-    outputs.add(options.svg, [&](std::ostream& out) { write_svg(out, input, result); });
+    outputs.add(options.svg, [&](std::ostream& out) { write_svg(out, *job); });
   }
   input = read_input(options.input);
   Logger::log_info("read " + options.input + ": background " + quote_text(input.background.name) +
                    " with " + count_of(input.background.edges.size(), "edge") + ", " +
                    count_of(input.curves.size(), "input curve"));
-  result = run_job(input, options.input);
+  job = std::make_unique<Job>(input, options.input);
   outputs.commit();
-  if (options.summary) write_summary(std::cout, input, result);
+  if (options.summary) write_summary(std::cout, *job);
   for (auto const& target : outputs.targets()) Logger::log_info("wrote " + target.string());
   return 0;
 }
@@ -127,14 +128,13 @@ int run_demo(DemoOptions const& options) {
   auto const input = demo_input();
   check_input(input, "demo");
   OutputFiles outputs;
-  JobResult result;
-  outputs.add(directory / "result.json",
-              [&](std::ostream& out) { write_json(out, input, result); });
-  outputs.add(directory / "result.vtk", [&](std::ostream& out) { write_vtk(out, input, result); });
-  outputs.add(directory / "result.svg", [&](std::ostream& out) { write_svg(out, input, result); });
-  result = run_job(input, "demo");
+  std::unique_ptr<Job> job;
+  outputs.add(directory / "result.json", [&](std::ostream& out) { write_json(out, *job); });
+  outputs.add(directory / "result.vtk", [&](std::ostream& out) { write_vtk(out, *job); });
+  outputs.add(directory / "result.svg", [&](std::ostream& out) { write_svg(out, *job); });
+  job = std::make_unique<Job>(input, "demo");
   outputs.commit();
-  write_summary(std::cout, input, result);
+  write_summary(std::cout, *job);
   std::cout << "\nWrote";
   for (auto const& target : outputs.targets()) std::cout << ' ' << target.string();
   std::cout << '\n';

@@ -12,6 +12,7 @@
 
 #include <velk/background_line.hpp>
 
+#include "json_result_writer.hpp"
 #include "output_files.hpp"
 #include "text.hpp"
 #include "tool_error.hpp"
@@ -202,19 +203,24 @@ LineRows overlay_line(SequenceTracks sequence, TrackSet const& set, bool bed) {
   return rows;
 }
 
-// A line's JSON result: its job and the job's result.
+// A line's JSON result: its job (which the library's objects of the job refer to) and the
+// job run, read by the JSON writer straight from the library. No job for a line of fewer
+// than two breakpoints.
 struct JsonPart {
   JobInput input;
-  JobResult result;
+  std::unique_ptr<Job> job;
 };
 
-void write_empty_document(std::ostream& out, TrackSet const& set) {
-  JobInput input;
-  input.background.name = "background";
-  JobResult result;
-  for (auto const& name : set.names) input.curves.push_back({name, {}, {}, std::nullopt});
-  result.curves.resize(set.names.size());
-  write_json(out, input, result);
+// The document of a line with no background edge: its curves, with nothing inserted.
+void write_empty_document(std::ostream& out, std::string const& background,
+                          std::vector<std::string> const& names) {
+  JsonResultWriter writer{out, names};
+  writer.begin_background(background);
+  for (std::size_t curve = 0; curve < names.size(); ++curve) {
+    writer.begin_curve(curve);
+    writer.end_curve();
+  }
+  writer.finish();
 }
 
 }  // namespace
@@ -375,10 +381,7 @@ void run_overlay(OverlayOptions const& options) {
       rows[i] = overlay_line(std::move(sequence), set, bed);
       if (breakpoints.x.size() >= 2) {
         Logger::log_info(label + ": every row as an edge, for the JSON result");
-        part->result = run_job(part->input, label);
-      } else {
-        part->input.background.points.clear();
-        part->result.curves.resize(part->input.curves.size());
+        part->job = std::make_unique<Job>(part->input, label);
       }
       parts[i] = std::move(part);
     };
@@ -387,7 +390,11 @@ void run_overlay(OverlayOptions const& options) {
       rows[i] = LineRows{};
       if (json != nullptr) {
         if (bed) *json << (i == 0 ? "[\n" : ",\n");
-        write_json(*json, parts[i]->input, parts[i]->result);
+        if (parts[i]->job) {
+          write_json(*json, *parts[i]->job);
+        } else {
+          write_empty_document(*json, parts[i]->input.background.name, set.names);
+        }
         parts[i].reset();
       }
     };
@@ -396,7 +403,7 @@ void run_overlay(OverlayOptions const& options) {
       if (bed) {
         *json << (count == 0 ? "[]\n" : "]\n");
       } else if (count == 0) {
-        write_empty_document(*json, set);
+        write_empty_document(*json, "background", set.names);
       }
     }
   };

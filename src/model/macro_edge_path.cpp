@@ -11,13 +11,42 @@ namespace {
 // with one allocation for each instead of one per doubling.
 constexpr std::size_t CHAIN_ROOM = 16;
 
+bool matches(MeshElement const& element, MeshEdge const& macro_edge) {
+  return element.element_id == macro_edge.edge_id && element.mesh_id == macro_edge.mesh_id;
+}
+
 bool carries(std::vector<MeshElement> const& macro_elements, MeshEdge const& macro_edge) {
   for (auto const& element : macro_elements) {
-    if (element.mesh_id == macro_edge.mesh_id && element.element_id == macro_edge.edge_id) {
-      return true;
-    }
+    if (matches(element, macro_edge)) return true;
   }
   return false;
+}
+
+constexpr std::size_t NOT_FOUND = static_cast<std::size_t>(-1);
+
+// The position of `macro_edge` in `macro_elements`, searched outwards from `hint` (hint,
+// hint + 1, hint - 1, hint + 2, ...), or NOT_FOUND. Lists only grow at their end, and a
+// split gives both halves the whole list, so along a chain the macro edge sits at nearly
+// the same position in each edge's list: the position in the previous edge is a hint that
+// makes each step cost O(1) in practice rather than O(list length), which matters when
+// thousands of input edges overlap. The answer is the same as a scan from the front.
+std::size_t find_near(std::vector<MeshElement> const& macro_elements, MeshEdge const& macro_edge,
+                      std::size_t hint) {
+  auto const size = macro_elements.size();
+  if (size == 0) return NOT_FOUND;
+  std::size_t above = hint < size ? hint : size - 1;
+  std::size_t below = above;
+  while (above < size || below > 0) {
+    if (above < size) {
+      if (matches(macro_elements[above], macro_edge)) return above;
+      ++above;
+    }
+    if (below > 0) {
+      --below;
+      if (matches(macro_elements[below], macro_edge)) return below;
+    }
+  }
+  return NOT_FOUND;
 }
 
 }  // namespace
@@ -43,19 +72,25 @@ std::optional<std::vector<index_t>> BackgroundLine::Impl::propagate_on_macro_edg
   auto position = start.opposite();
   // The vertex at the position, read once per step.
   auto vertex = curve_.edge_vertex(position);
+  auto hint = find_near(macro_info.macro_elements(start.edge_id), macro_edge, 0);
   index_t steps = 0;
   while (vertex != target && steps < step_limit) {
     ++steps;
+    // The first edge around the vertex, in order, that is not in the chain yet and carries
+    // the macro edge (the edge just walked is in the chain: it is passed over unsearched).
     bool moved = false;
-    for (auto const& next : edges_around_vertex_with_macro_edge(macro_info, vertex, macro_edge)) {
+    for (auto const& next : curve_.edges_around_vertex(vertex)) {
+      if (visited.contains(next.edge_id)) continue;
+      auto const found = find_near(macro_info.macro_elements(next.edge_id), macro_edge, hint);
+      if (found == NOT_FOUND) continue;
       // The set grows past the start edge only here, and then to the chain's room at once.
       if (visited.size() == 1) visited.reserve(CHAIN_ROOM);
-      if (visited.insert(next.edge_id).second) {
-        chain.push_back(next.edge_id);
-        position = next.opposite();
-        moved = true;
-        break;
-      }
+      visited.insert(next.edge_id);
+      chain.push_back(next.edge_id);
+      position = next.opposite();
+      hint = found;
+      moved = true;
+      break;
     }
     // Every carrying edge here is already in the chain: this walk cannot arrive.
     if (!moved) return std::nullopt;

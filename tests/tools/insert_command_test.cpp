@@ -1,7 +1,15 @@
 // End-to-end tests of `velk-background-line insert`: known results of small inputs, the
 // summary and the log options.
+#include <chrono>
+#include <csignal>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -178,6 +186,65 @@ TEST(ToolInsert, RewritesAnExistingResultWhole) {
   write_file(work / "result.json", std::string(100000, 'x'));
   auto const result = insert_quietly(case_file("repeated_insert.json"), work);
   EXPECT_EQ(result, read_json(case_file("repeated_insert.expected.json")));
+}
+
+// An output that is a pipe (or a device such as /dev/null) is written where it is, not
+// replaced by a file renamed over it.
+TEST(ToolInsert, WritesIntoAPipeWhereItIs) {
+  ScratchDirectory work;
+  ASSERT_EQ(::mkfifo((work / "pipe").c_str(), 0600), 0);
+  std::string received;
+  std::thread reader{[&received, &work]() { received = read_file(work / "pipe"); }};
+  auto const run = run_tool(
+      {"insert", std::string{VELK_EXAMPLES_DIR} + "/two_wells.json", "--vtk", "pipe", "-q"},
+      work.path());
+  reader.join();
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(received.rfind("# vtk DataFile Version 3.0\n", 0), 0U) << received;
+  struct stat status {};
+  ASSERT_EQ(::stat((work / "pipe").c_str(), &status), 0);
+  EXPECT_TRUE(S_ISFIFO(status.st_mode));
+  EXPECT_EQ(work.entries(), (std::vector<std::string>{"pipe", "result.json"}));
+}
+
+// A run killed outright while writing (as the kernel kills a process out of memory) leaves
+// no file behind, not even a temporary: the JSON is written first, then the tool blocks
+// opening a pipe nobody reads, with the JSON's temporary open; it is killed there.
+TEST(ToolInsert, KilledRunLeavesNoFile) {
+  ScratchDirectory work;
+  ASSERT_EQ(::mkfifo((work / "pipe").c_str(), 0600), 0);
+  std::string const input = std::string{VELK_EXAMPLES_DIR} + "/two_wells.json";
+  std::vector<std::string> words{VELK_TOOL_PATH, "insert", input, "--vtk", "pipe", "-q"};
+  std::vector<char*> argv;
+  for (auto& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  auto const child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::chdir(work.path().c_str()) != 0) ::_exit(127);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  // Waits until the child holds a file of the scratch directory open: the JSON's temporary.
+  auto const holds_a_temporary = [&]() {
+    std::error_code error;
+    auto const descriptors = std::filesystem::path{"/proc"} / std::to_string(child) / "fd";
+    for (auto const& entry : std::filesystem::directory_iterator{descriptors, error}) {
+      auto const target = std::filesystem::read_symlink(entry.path(), error).string();
+      if (!error && target.rfind(work.path().string() + "/", 0) == 0) return true;
+    }
+    return false;
+  };
+  auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds{60};
+  while (!holds_a_temporary() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds{10});
+  }
+  EXPECT_TRUE(holds_a_temporary());
+  ::kill(child, SIGKILL);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(work.entries(), std::vector<std::string>{"pipe"});
 }
 
 }  // namespace

@@ -147,6 +147,63 @@ TEST(ToolOutputs, DemoGivesKnownResultAndSummary) {
   EXPECT_EQ(lines.back(), "Wrote d/result.json d/result.vtk d/result.svg");
 }
 
+// The JSON result as the documented layout prints it: one compact record per line, as
+// nlohmann::ordered_json prints each (its number forms and escapes), between the list
+// brackets. The streamed writer must give these bytes exactly.
+std::string laid_out(nlohmann::ordered_json const& result) {
+  auto const compact = [](nlohmann::ordered_json const& value) {
+    return value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  };
+  auto const list = [&compact](std::string const& indent, char const* key,
+                               nlohmann::ordered_json const& items, bool last) {
+    std::string text = indent + "\"" + key + "\": [";
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      text += (i == 0 ? "\n" : ",\n") + indent + "  " + compact(items[i]);
+    }
+    return text + (items.empty() ? "]" : "\n" + indent + "]") + (last ? "\n" : ",\n");
+  };
+  auto const& background = result["background"];
+  std::string text = "{\n  \"background\": {\n    \"name\": " + compact(background["name"]) + ",\n";
+  text += list("    ", "vertices", background["vertices"], false);
+  text += list("    ", "edges", background["edges"], true);
+  text += "  },\n  \"curves\": [";
+  auto const& curves = result["curves"];
+  for (std::size_t c = 0; c < curves.size(); ++c) {
+    text += (c == 0 ? "\n" : ",\n") + std::string{"    {\n      \"name\": "} +
+            compact(curves[c]["name"]) + ",\n";
+    text += list("      ", "report", curves[c]["report"], false);
+    text += list("      ", "paths", curves[c]["paths"], true);
+    text += "    }";
+  }
+  return text + (curves.empty() ? "]\n}\n" : "\n  ]\n}\n");
+}
+
+TEST(ToolOutputs, JsonIsLaidOutOneRecordPerLine) {
+  ScratchDirectory work;
+  // Names that need escapes, coordinates in every number form, a walk that stops, a curve
+  // inserted twice over and one with no edge.
+  std::string const name = "a\"\\\b\f\n\r\t\x01\x1f/ \xC3\xA9 \xE2\x98\x83";
+  json const input{
+      {"background", {{"name", "bg \x7f"}, {"points", {-1e300, -0.0, 1e-9, 0.1, 3, 1e300}}}},
+      {"curves",
+       {{{"name", name}, {"points", {-5, 0.30000000000000004, 2.5, 1e299, 1.5e29}}},
+        {{"name", "twice"}, {"points", {0.5, 0.25}}, {"insert", {0, 0}}},
+        {{"name", "one"}, {"points", {1}}}}}};
+  write_file(work / "in.json", input.dump());
+  for (auto const& job : {std::vector<std::string>{"insert", "in.json", "-q"},
+                          std::vector<std::string>{"demo", "--out", ".", "-q"}}) {
+    auto const run = run_tool(job, work.path());
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    auto const text = read_file(work / "result.json");
+    EXPECT_EQ(text, laid_out(nlohmann::ordered_json::parse(text)));
+  }
+  EXPECT_NE(
+      read_file(work / "result.json")
+          .find("      {\"index\":2,\"x\":2.0,\"created_by_split\":false,\"macro_vertices\":"
+                "[{\"curve\":\"well-A\",\"vertex\":1},{\"curve\":\"well-A\",\"vertex\":1}]},\n"),
+      std::string::npos);
+}
+
 TEST(ToolOutputs, DemoWritesIntoVelkDemoByDefault) {
   ScratchDirectory work;
   auto const run = run_tool({"demo", "-q"}, work.path());
