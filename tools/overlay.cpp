@@ -345,7 +345,17 @@ void run_overlay(OverlayOptions const& options) {
   if (!options.output.empty()) outputs.add(options.output, {});
   if (!options.json.empty()) outputs.add(options.json, {});
 
-  auto set = read_tracks(options.files, options.names, options.format);
+  std::vector<std::string> names;
+  if (!options.names.empty()) {
+    std::size_t begin = 0;
+    while (true) {
+      auto const comma = options.names.find(',', begin);
+      names.push_back(options.names.substr(begin, comma - begin));
+      if (comma == std::string::npos) break;
+      begin = comma + 1;
+    }
+  }
+  auto set = read_tracks(options.files, std::move(names), options.format);
   bool const bed = set.format == TrackFormat::bed;
   for (std::size_t i = 0; i < options.files.size(); ++i) {
     auto const& counts = set.counts[i];

@@ -25,11 +25,11 @@ namespace velk::tool {
 
 struct OverlayOptions {
   std::vector<std::string> files;
-  std::string output;              // rows; empty: standard output
-  std::string json;                // empty: no JSON
-  std::vector<std::string> names;  // empty: from the file names
-  std::string format = "auto";     // auto, bed or table
-  unsigned threads = 0;            // 0: one per core
+  std::string output;           // rows; empty: standard output
+  std::string json;             // empty: no JSON
+  std::string names;            // comma-separated; empty: from the file names
+  std::string format = "auto";  // auto, bed or table
+  unsigned threads = 0;         // 0: one per core
 };
 
 // Adds the `overlay` subcommand, its arguments and options (but not the log options) to

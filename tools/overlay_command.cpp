@@ -21,11 +21,9 @@ CLI::App* add_overlay_command(CLI::App& app, OverlayOptions& options) {
   command->add_option("--json", options.json,
                       "Also write the full result in the JSON schema of insert (for BED, an array "
                       "with one document per sequence)");
-  command
-      ->add_option("--names", options.names,
-                   "Curve names, comma-separated, one per file (default: the file's base name "
-                   "without .gz and its last extension)")
-      ->delimiter(',');
+  command->add_option("--names", options.names,
+                      "Curve names, comma-separated, one per file (default: the file's base "
+                      "name without .gz and its last extension)");
   command->add_option("--format", options.format, "Input format")
       ->check(CLI::IsMember({"auto", "bed", "table"}))
       ->capture_default_str();
