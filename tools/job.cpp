@@ -14,46 +14,10 @@
 namespace velk::tool {
 namespace {
 
-void build_curve(EdgedCurveBuilder<1>& builder, CurveData const& data) {
+void build_curve(EdgedCurveBuilder<1>& builder, CurveData const& data, Scaling const& scaling) {
   builder.set_name(data.name);
-  for (auto const x : data.points) builder.create_point(Point<1>{{x}});
+  for (auto const x : data.points) builder.create_point(Point<1>{{scaling.to_library(x)}});
   for (auto const& edge : data.edges) builder.create_edge(edge[0], edge[1]);
-}
-
-// When an insertion fails, the first point of the failed curve that lies on no background
-// edge (in insertion order), as " (point 2 at x = 9 lies on no background edge)"; empty
-// when every point lies on one. Splits do not change the part of the axis the background
-// covers, so the input background tells.
-std::string outside_point_hint(CurveData const& background, CurveData const& curve) {
-  auto const on_background = [&background](double x) {
-    for (auto const& edge : background.edges) {
-      auto const a = background.points[edge[0]];
-      auto const b = background.points[edge[1]];
-      if (x >= std::min(a, b) - GEOMETRIC_TOLERANCE && x <= std::max(a, b) + GEOMETRIC_TOLERANCE) {
-        return true;
-      }
-    }
-    return false;
-  };
-  auto const check_edge = [&](index_t edge) -> std::string {
-    for (auto const point : curve.edges[edge]) {
-      if (!on_background(curve.points[point])) {
-        return " (point " + std::to_string(point) +
-               " at x = " + format_number(curve.points[point]) + " lies on no background edge)";
-      }
-    }
-    return {};
-  };
-  if (curve.insert) {
-    for (auto const edge : *curve.insert) {
-      if (auto hint = check_edge(edge); !hint.empty()) return hint;
-    }
-  } else {
-    for (index_t edge = 0; edge < curve.edges.size(); ++edge) {
-      if (auto hint = check_edge(edge); !hint.empty()) return hint;
-    }
-  }
-  return {};
 }
 
 }  // namespace
@@ -103,10 +67,12 @@ std::string status_name(unsigned value) {
   return "status_" + std::to_string(value);
 }
 
-Job::Job(JobInput const& input, std::string source) : input_{input}, source_{std::move(source)} {
+Job::Job(JobInput const& input, std::string source, JobOptions options)
+    : input_{input}, source_{std::move(source)}, options_{std::move(options)} {
   BackgroundLineLibrary::initialize();
+  auto const& scaling = options_.scaling;
   background_builder_ = std::make_unique<EdgedCurveBuilder<1>>(background_);
-  build_curve(*background_builder_, input.background);
+  build_curve(*background_builder_, input.background, scaling);
   line_ = std::make_unique<internal::BackgroundLine>(background_);
   line_builder_ = std::make_unique<internal::BackgroundLineBuilder>(*line_);
   modifier_ = std::make_unique<internal::BackgroundLineModifier>(*line_, *line_builder_,
@@ -115,11 +81,15 @@ Job::Job(JobInput const& input, std::string source) : input_{input}, source_{std
       internal::ModifiableObject<internal::BackgroundLine>{*line_, *modifier_}, *line_builder_);
 
   reports_.resize(input.curves.size());
+  curves_.resize(input.curves.size());
+  std::vector<bool> leave_out(input.curves.size(), false);
+  for (auto const& [curve, reason] : options_.left_out) leave_out.at(curve) = true;
   for (std::size_t i = 0; i < input.curves.size(); ++i) {
+    if (leave_out[i]) continue;
     auto const& data = input.curves[i];
     auto curve = std::make_unique<EdgedCurve<1>>();
     EdgedCurveBuilder<1> builder{*curve};
-    build_curve(builder, data);
+    build_curve(builder, data, scaling);
     curves_by_id_.add(curve->id(), i);
     internal::ElementInsertionInfo report;
     try {
@@ -127,15 +97,18 @@ Job::Job(JobInput const& input, std::string source) : input_{input}, source_{std
                    ? inserter_->insert_curve_edges(*curve, absl::MakeConstSpan(*data.insert))
                    : inserter_->insert_curve(*curve);
     } catch (LumoraException const& error) {
-      throw ToolError{EXIT_FAILED, source_ + ": " + curve_label(input, i) + ": insertion failed: " +
-                                       error.what() + outside_point_hint(input.background, data)};
+      auto const outside = outside_point(data, BackgroundCover{input.background, scaling});
+      throw ToolError{EXIT_FAILED, source_ + ": " + curve_label(input, i) +
+                                       ": insertion failed: " + error.what() +
+                                       (outside ? " (" + *outside + ")" : std::string{})};
     }
     auto& entries = reports_[i];
     entries.reserve(report.size());
     for (index_t entry = 0; entry < report.size(); ++entry) {
       entries.push_back({report.element(entry), static_cast<unsigned>(report.status(entry))});
     }
-    curves_.push_back(std::move(curve));
+    curves_[i] = std::move(curve);
+    inserted_.push_back(i);
   }
 
   // Cleaning removes the edges that splits detached and renumbers: every index read below
@@ -160,6 +133,82 @@ Job::Job(JobInput const& input, std::string source) : input_{input}, source_{std
       auto& slot = carriers_[ref.curve].at(ref.element);
       if (slot == NO_ID) slot = vertex;
     });
+  }
+  log_size();
+  warn_about_result();
+}
+
+void Job::log_size() const {
+  // The memory of the macro lists as the library holds them: list headers plus the room
+  // each list has (allocator overhead left out).
+  std::size_t entries = 0;
+  std::size_t bytes = (std::size_t{background_.nb_vertices()} + background_.nb_edges()) *
+                      sizeof(std::vector<MeshElement>);
+  for (index_t vertex = 0; vertex < background_.nb_vertices(); ++vertex) {
+    bytes += line_->macro_vertices(vertex).capacity() * sizeof(MeshVertex);
+  }
+  for (index_t edge = 0; edge < background_.nb_edges(); ++edge) {
+    auto const& list = line_->macro_elements(edge);
+    entries += list.size();
+    bytes += list.capacity() * sizeof(MeshElement);
+  }
+  Logger::log_info("inserted " + count_of(inserted_.size(), "curve") + ": background of " +
+                   count_of(background_.nb_vertices(), "vertex", "vertices") + " and " +
+                   count_of(background_.nb_edges(), "edge") + " carrying " +
+                   count_of(entries, "input edge") + " in all (macro lists " + byte_size(bytes) +
+                   ")");
+}
+
+void Job::warn_about_result() const {
+  // Inserted input edges whose two ends landed on one background vertex.
+  std::size_t zero_length = 0;
+  std::string example;
+  for (auto const c : inserted_) {
+    auto const& data = input_.curves[c];
+    for (auto const edge : distinct_edges(c)) {
+      auto const& ends = data.edges[edge];
+      auto const first = carriers_[c][ends[0]];
+      if (first == NO_ID || first != carriers_[c][ends[1]]) continue;
+      if (zero_length++ == 0) {
+        example = "edge " + std::to_string(edge) + " of " + curve_label(input_, c) + ", from " +
+                  format_number(data.points[ends[0]]) + " to " +
+                  format_number(data.points[ends[1]]) + ", on background vertex " +
+                  std::to_string(first);
+      }
+    }
+  }
+  if (zero_length > 0) {
+    Logger::log_warn(count_of(zero_length, "input edge") +
+                     " of zero length (both ends on one background vertex), e.g. " + example);
+  }
+
+  // Background vertices that carry input points given at different coordinates.
+  std::size_t merged = 0;
+  for (index_t vertex = 0; vertex < background_.nb_vertices(); ++vertex) {
+    std::optional<MacroRef> first;
+    std::optional<MacroRef> other;
+    for_each_macro_vertex(vertex, [&](MacroRef const& ref) {
+      auto const x = input_.curves[ref.curve].points[ref.element];
+      if (!first) {
+        first = ref;
+      } else if (!other && x != input_.curves[first->curve].points[first->element]) {
+        other = ref;
+      }
+    });
+    if (!other || merged++ > 0) continue;
+    auto const point = [this](MacroRef const& ref) {
+      auto const& curve = input_.curves[ref.curve];
+      return "vertex " + std::to_string(ref.element) + " of " + quote_text(curve.name) +
+             " (x = " + format_number(curve.points[ref.element]) + ")";
+    };
+    example = "background vertex " + std::to_string(vertex) + " (x = " + format_number(x(vertex)) +
+              ") carries " + point(*first) + " and " + point(*other);
+  }
+  if (merged > 0) {
+    Logger::log_warn(count_of(merged, "background vertex", "background vertices") +
+                     " carrying input points given at different coordinates (snapped "
+                     "together), e.g. " +
+                     example);
   }
 }
 
@@ -192,7 +241,8 @@ EdgePath Job::path(std::size_t curve, index_t edge, bool log_failure) const {
   if (first == NO_ID || last == NO_ID) return answer;
   answer.vertices = std::array<index_t, 2>{first, last};
   try {
-    answer.path = line_->macro_edge_path({first, last}, MeshEdge{curves_[curve]->id(), edge});
+    answer.path = line_->macro_edge_path({first, last}, MeshEdge{curves_[curve]->id(), edge},
+                                         std::max<index_t>(1, background_.nb_edges()));
   } catch (LumoraException const& error) {
     answer.error = error.what();
     if (log_failure) {

@@ -20,6 +20,7 @@
 #include <velk/background_line.hpp>
 
 #include "input.hpp"
+#include "preflight.hpp"
 
 namespace velk::tool {
 
@@ -81,15 +82,26 @@ class CurveLookup {
   std::size_t size_ = 0;
 };
 
+// How the job runs: the scaling of the coordinates, and the input curves to leave out
+// (`--keep-going`), each with the reason.
+struct JobOptions {
+  Scaling scaling;
+  // Whether curves that would fail are left out (the outputs then list them, even none).
+  bool keep_going = false;
+  std::vector<std::pair<std::size_t, std::string>> left_out;
+};
+
 // The job, run at construction. Neither copyable nor movable (the library's objects refer
 // to one another).
 class Job {
  public:
   // Runs the job on a checked input (see `check_input`): builds, inserts every curve in
-  // file order, cleans the background and finds where each input vertex landed. Progress
-  // goes through the library's logger. Throws `ToolError` (`EXIT_FAILED`) when an insertion
-  // fails, with `source`, the curve and the library's own message.
-  Job(JobInput const& input, std::string source);
+  // file order but those left out, cleans the background and finds where each input vertex
+  // landed; then logs a warning for input edges that became zero-length and for distinct
+  // input points snapped together. Progress goes through the library's logger. Throws
+  // `ToolError` (`EXIT_FAILED`) when an insertion fails, with `source`, the curve, the
+  // library's own message and the first point that lies on no background edge.
+  Job(JobInput const& input, std::string source, JobOptions options = {});
   ~Job();
   Job(Job const&) = delete;
   Job& operator=(Job const&) = delete;
@@ -98,7 +110,10 @@ class Job {
 
   // The background after cleaning, with final indices.
   index_t nb_vertices() const { return background_.nb_vertices(); }
-  double x(index_t vertex) const { return background_.point(vertex).value(0); }
+  // In the user's units (the library's coordinate divided by the scaling, exactly).
+  double x(index_t vertex) const {
+    return options_.scaling.from_library(background_.point(vertex).value(0));
+  }
   // Whether a split made the vertex during the insertions.
   bool created_by_split(index_t vertex) const { return !original_[vertex]; }
   index_t nb_edges() const { return background_.nb_edges(); }
@@ -126,7 +141,16 @@ class Job {
   }
   std::size_t nb_macro_elements(index_t edge) const { return line_->macro_elements(edge).size(); }
 
-  // The insertion report of input curve `curve`, in insertion order.
+  // The input curves inserted (all but those left out), in file order.
+  std::vector<std::size_t> const& inserted_curves() const { return inserted_; }
+  // The curves left out, with the reason, in file order.
+  std::vector<std::pair<std::size_t, std::string>> const& left_out() const {
+    return options_.left_out;
+  }
+  bool lists_left_out() const { return options_.keep_going; }
+  Scaling const& scaling() const { return options_.scaling; }
+
+  // The insertion report of input curve `curve`, in insertion order (empty when left out).
   std::vector<ReportEntry> const& report(std::size_t curve) const { return reports_[curve]; }
   // The input edges of that report, each once, in the order of their first entry.
   std::vector<index_t> distinct_edges(std::size_t curve) const;
@@ -136,8 +160,9 @@ class Job {
   index_t carrier(std::size_t curve, index_t vertex) const { return carriers_[curve][vertex]; }
 
   // Asks the library for the chain of background edges of input edge `edge` of `curve`,
-  // between the carriers of its two ends. When the query throws, the answer holds the
-  // message, and with `log_failure` a warning is logged.
+  // between the carriers of its two ends, with a step limit no walk can reach (the number
+  // of background edges): the chain is missing only when none exists. When the query
+  // throws, the answer holds the message, and with `log_failure` a warning is logged.
   EdgePath path(std::size_t curve, index_t edge, bool log_failure) const;
 
  private:
@@ -147,9 +172,13 @@ class Job {
     return curve;
   }
   [[noreturn]] void unknown_curve(uuid const& id) const;
+  void log_size() const;
+  void warn_about_result() const;
 
   JobInput const& input_;
   std::string source_;
+  JobOptions options_;
+  std::vector<std::size_t> inserted_;
   // Declared so that they are destroyed in reverse: inserter, modifier and builders before
   // the background line, the background line before its curve.
   EdgedCurve<1> background_;
@@ -158,7 +187,7 @@ class Job {
   std::unique_ptr<internal::BackgroundLineBuilder> line_builder_;
   std::unique_ptr<internal::BackgroundLineModifier> modifier_;
   std::unique_ptr<internal::BackgroundLineInserter> inserter_;
-  std::vector<std::unique_ptr<EdgedCurve<1>>> curves_;
+  std::vector<std::unique_ptr<EdgedCurve<1>>> curves_;  // by input position; null if left out
   CurveLookup curves_by_id_;
   std::vector<bool> original_;
   std::vector<std::vector<ReportEntry>> reports_;

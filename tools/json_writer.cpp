@@ -22,7 +22,7 @@ void write_json(std::ostream& out, Job const& job) {
         e, [&writer](MacroRef const& ref) { writer.macro_element(ref.curve, ref.element); });
     writer.end_edge();
   }
-  for (std::size_t c = 0; c < input.curves.size(); ++c) {
+  for (auto const c : job.inserted_curves()) {
     writer.begin_curve(c);
     for (auto const& entry : job.report(c)) {
       writer.report_entry(entry.edge, status_name(entry.status));
@@ -34,6 +34,10 @@ void write_json(std::ostream& out, Job const& job) {
       writer.path(edge, answer.vertices, chain, answer.error);
     }
     writer.end_curve();
+  }
+  if (job.lists_left_out()) {
+    writer.begin_skipped();
+    for (auto const& [curve, reason] : job.left_out()) writer.skipped(curve, reason);
   }
   writer.finish();
 }

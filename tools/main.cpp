@@ -2,18 +2,21 @@
 //
 //   velk-background-line demo [--out DIR]
 //   velk-background-line insert INPUT.json [-o result.json] [--vtk F] [--svg F] [--summary]
+//                               [--keep-going] [--tolerance T]
 //                               [--log-level info|debug|trace|warn|err|critical|off] [--quiet]
 //   velk-background-line overlay FILE... [-o OUT.tsv] [--json OUT.json] [--names N1,N2,...]
 //                                [--format auto|bed|table] [--threads N] [--log-level L] [--quiet]
 //
 // Errors are one line on stderr, prefixed with the tool's name; the exit code is 2 for
-// unusable input or arguments and 1 when an insertion fails (see docs/format.md).
+// unusable input or arguments, 1 when an insertion fails and 3 when --keep-going left a
+// curve out (see docs/format.md).
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <iostream>
 #include <map>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -25,6 +28,7 @@
 #include "job.hpp"
 #include "output_files.hpp"
 #include "overlay.hpp"
+#include "preflight.hpp"
 #include "text.hpp"
 #include "tool_error.hpp"
 #include "writers.hpp"
@@ -59,6 +63,8 @@ struct InsertOptions {
   std::string vtk;
   std::string svg;
   bool summary = false;
+  bool keep_going = false;
+  double tolerance = velk::GEOMETRIC_TOLERANCE;
 };
 
 struct OverlayCommandOptions {
@@ -105,15 +111,18 @@ int run_insert(InsertOptions const& options) {
   if (!options.svg.empty()) {
     outputs.add(options.svg, [&](std::ostream& out) { write_svg(out, *job); });
   }
+  check_tolerance(options.tolerance);
   input = read_input(options.input);
   Logger::log_info("read " + options.input + ": background " + quote_text(input.background.name) +
                    " with " + count_of(input.background.edges.size(), "edge") + ", " +
                    count_of(input.curves.size(), "input curve"));
-  job = std::make_unique<Job>(input, options.input);
+  job = std::make_unique<Job>(
+      input, options.input,
+      prepare_job(input, options.input, options.tolerance, options.keep_going));
   outputs.commit();
   if (options.summary) write_summary(std::cout, *job);
   for (auto const& target : outputs.targets()) Logger::log_info("wrote " + target.string());
-  return 0;
+  return job->left_out().empty() ? 0 : EXIT_LEFT_OUT;
 }
 
 int run_demo(DemoOptions const& options) {
@@ -172,6 +181,12 @@ int main(int argc, char** argv) {
   insert_command->add_option("--vtk", insert.vtk, "Also write the background as VTK polydata");
   insert_command->add_option("--svg", insert.svg, "Also write an SVG picture of the result");
   insert_command->add_flag("--summary", insert.summary, "Print a readable summary on stdout");
+  insert_command->add_flag("--keep-going", insert.keep_going,
+                           "Leave out the curves with a point on no background edge, insert "
+                           "the others and exit with 3 when any was left out");
+  insert_command
+      ->add_option("--tolerance", insert.tolerance, "Snapping distance, in the input's units")
+      ->capture_default_str();
   add_log_options(*insert_command, insert.log);
 
   OverlayCommandOptions overlay;
@@ -202,6 +217,11 @@ int main(int argc, char** argv) {
     return run_insert(insert);
   } catch (ToolError const& error) {
     fail(error.exit_code(), error.what());
+  } catch (std::bad_alloc const&) {
+    fail(EXIT_FAILED,
+         "out of memory: the background line's macro information for this job "
+         "does not fit (it grows with the number of background edges each input "
+         "edge runs over)");
   } catch (std::exception const& error) {
     fail(EXIT_FAILED, std::string{"unexpected failure: "} + error.what());
   }

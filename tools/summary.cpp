@@ -108,7 +108,7 @@ void write_summary(std::ostream& out, Job const& job) {
   auto const nb_vertices = job.nb_vertices();
   auto const nb_edges = job.nb_edges();
   out << "Background " << quote_text(input.background.name) << " after inserting "
-      << count_of(input.curves.size(), "curve") << ": "
+      << count_of(job.inserted_curves().size(), "curve") << ": "
       << count_of(nb_vertices, "vertex", "vertices") << ", " << count_of(nb_edges, "edge") << '\n';
 
   // Vertices and edges by position along the axis, ties by index.
@@ -166,7 +166,7 @@ void write_summary(std::ostream& out, Job const& job) {
   };
   std::vector<Item> items;
   std::vector<std::vector<std::string>> statuses(input.curves.size());
-  for (std::size_t c = 0; c < input.curves.size(); ++c) {
+  for (auto const c : job.inserted_curves()) {
     for (auto const edge : job.distinct_edges(c)) items.push_back({c, edge});
     statuses[c] = status_texts(job, c);
   }
@@ -192,6 +192,16 @@ void write_summary(std::ostream& out, Job const& job) {
     if (!answer.error.empty()) row.back() = "failed: " + answer.error;
     return row;
   });
+
+  if (!job.left_out().empty()) {
+    out << "\nCurves left out\n";
+    auto const& left_out = job.left_out();
+    print_table(out, left_out.size() + 1, [&](std::size_t i, bool) -> Row {
+      if (i == 0) return {"curve", "reason"};
+      auto const& [curve, reason] = left_out[i - 1];
+      return {display_name(input.curves[curve].name), reason};
+    });
+  }
 }
 
 }  // namespace velk::tool

@@ -141,7 +141,8 @@ class SvgPicture {
   }
 
   void write() {
-    auto const nb_lanes = input_.curves.size();
+    auto const& lanes = job_.inserted_curves();
+    auto const nb_lanes = lanes.size();
     auto const lanes_bottom = FIRST_LANE_Y + static_cast<double>(nb_lanes) * LANE_STEP;
     auto const legend_top = lanes_bottom + 16;
     auto const legend_rows = legend_layout();
@@ -154,8 +155,8 @@ class SvgPicture {
     write_title();
     write_guides(lanes_bottom - (LANE_STEP - LANE_HEIGHT));
     write_axis();
-    for (std::size_t curve = 0; curve < nb_lanes; ++curve) {
-      write_lane(curve, FIRST_LANE_Y + static_cast<double>(curve) * LANE_STEP);
+    for (std::size_t lane = 0; lane < nb_lanes; ++lane) {
+      write_lane(lanes[lane], lane, FIRST_LANE_Y + static_cast<double>(lane) * LANE_STEP);
     }
     write_legend(legend_top);
     out_ << "</svg>\n";
@@ -191,7 +192,7 @@ class SvgPicture {
     for (index_t v = 0; v < job_.nb_vertices(); ++v) splits += job_.created_by_split(v) ? 1 : 0;
     text(20, 30,
          "Background line " + quote_text(shortened(input_.background.name, 60)) + " with " +
-             count_of(input_.curves.size(), "input curve"),
+             count_of(job_.inserted_curves().size(), "input curve"),
          18, "start", "#111111", " font-weight=\"bold\"");
     text(20, 50,
          count_of(job_.nb_vertices(), "vertex", "vertices") + " (" + std::to_string(splits) +
@@ -208,7 +209,7 @@ class SvgPicture {
   // Faint vertical lines from the axis down through the lanes, one per background vertex
   // where they stay apart.
   void write_guides(double bottom) {
-    if (input_.curves.empty()) return;
+    if (job_.inserted_curves().empty()) return;
     std::string path;
     for (auto const i : isolated(sorted_px_, MIN_GUIDE_GAP)) {
       path += "M" + px(sorted_px_[i]) + " " + px(AXIS_Y + 8) + "V" + px(bottom);
@@ -370,9 +371,10 @@ class SvgPicture {
     }
   }
 
-  void write_lane(std::size_t curve, double top) {
+  // The lane of input curve `curve`, the `lane`-th one drawn (which picks its colour).
+  void write_lane(std::size_t curve, std::size_t lane, double top) {
     auto const& data = input_.curves[curve];
-    auto const colour = colour_of(curve);
+    auto const colour = colour_of(lane);
     auto const name = data.name;
     out_ << "<g>\n<title>" << xml_escape(name) << "</title>\n";
     out_ << "<rect x=\"" << px(LEFT) << "\" y=\"" << px(top) << "\" width=\"" << px(PLOT)
@@ -516,13 +518,15 @@ class SvgPicture {
 
   std::size_t legend_layout() {
     legend_.clear();
-    for (std::size_t curve = 0; curve < input_.curves.size(); ++curve) {
+    auto const& lanes = job_.inserted_curves();
+    for (std::size_t lane = 0; lane < lanes.size(); ++lane) {
+      auto const curve = lanes[lane];
       std::size_t stopped = 0;
       for (auto const& entry : job_.report(curve)) stopped += entry.status == WALK_STOPPED ? 1 : 0;
       auto label = shortened(input_.curves[curve].name, 40) + " (" +
                    std::to_string(job_.report(curve).size()) + " inserted";
       if (stopped > 0) label += ", " + std::to_string(stopped) + " walk stopped";
-      legend_.push_back({"curve", colour_of(curve), label + ")", 0, 0});
+      legend_.push_back({"curve", colour_of(lane), label + ")", 0, 0});
     }
     legend_.push_back({"background", BACKGROUND_VERTEX_COLOUR, "axis: background vertex", 0, 0});
     legend_.push_back({"split", SPLIT_VERTEX_COLOUR, "axis: vertex made by a split", 0, 0});

@@ -3,6 +3,7 @@
 // escaping and for thousands of edges.
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -26,15 +27,34 @@ using velk::tool_test::ScratchDirectory;
 using velk::tool_test::write_file;
 using velk::tool_test::xml_fault;
 
+// The name of a curve's VTK array: one token, with %XX for the bytes the format cannot
+// hold in one (VTK's reader decodes them).
+std::string vtk_array_name(std::string const& name) {
+  std::string encoded;
+  for (char const character : name) {
+    auto const byte = static_cast<unsigned char>(character);
+    if (byte <= 0x20U || byte >= 0x7FU || character == '%' || character == '"') {
+      char hex[4];
+      std::snprintf(hex, sizeof(hex), "%%%02X", byte);
+      encoded += hex;
+    } else {
+      encoded += character;
+    }
+  }
+  return encoded;
+}
+
 // Reads the VTK file back and checks it against the JSON result: the legacy header, counts
-// that agree, points at (x, 0, 0), the edges as line cells and the macro counts as data.
+// that agree, points at (x, 0, 0), the edges as line cells, the macro counts as data and,
+// per curve of the result, an array named after it counting its input edges on each edge.
 void expect_vtk_matches(std::string const& vtk, json const& result) {
   auto const& vertices = result["background"]["vertices"];
   auto const& edges = result["background"]["edges"];
+  auto const& curves = result["curves"];
   auto const lines = lines_of(vtk);
   auto const n = vertices.size();
   auto const m = edges.size();
-  ASSERT_EQ(lines.size(), 4 + 1 + n + 1 + m + 3 + m + 3 + n);
+  ASSERT_EQ(lines.size(), 4 + 1 + n + 1 + m + 3 + m + curves.size() * (2 + m) + 3 + n);
   EXPECT_EQ(lines[0], "# vtk DataFile Version 3.0");
   EXPECT_LE(lines[1].size(), 256U);
   EXPECT_EQ(lines[2], "ASCII");
@@ -60,6 +80,16 @@ void expect_vtk_matches(std::string const& vtk, json const& result) {
   EXPECT_EQ(lines[line++], "LOOKUP_TABLE default");
   for (std::size_t e = 0; e < m; ++e, ++line) {
     EXPECT_EQ(lines[line], std::to_string(edges[e]["macro_elements"].size()));
+  }
+  for (auto const& curve : curves) {
+    auto const name = curve["name"].get<std::string>();
+    EXPECT_EQ(lines[line++], "SCALARS " + vtk_array_name(name) + " int 1");
+    EXPECT_EQ(lines[line++], "LOOKUP_TABLE default");
+    for (std::size_t e = 0; e < m; ++e, ++line) {
+      std::size_t carried = 0;
+      for (auto const& macro : edges[e]["macro_elements"]) carried += macro["curve"] == name;
+      EXPECT_EQ(lines[line], std::to_string(carried)) << name << " on edge " << e;
+    }
   }
   EXPECT_EQ(lines[line++], "POINT_DATA " + std::to_string(n));
   EXPECT_EQ(lines[line++], "SCALARS macro_vertices int 1");
@@ -175,7 +205,16 @@ std::string laid_out(nlohmann::ordered_json const& result) {
     text += list("      ", "paths", curves[c]["paths"], true);
     text += "    }";
   }
-  return text + (curves.empty() ? "]\n}\n" : "\n  ]\n}\n");
+  text += curves.empty() ? "]" : "\n  ]";
+  if (result.contains("skipped")) {
+    auto const& skipped = result["skipped"];
+    text += ",\n  \"skipped\": [";
+    for (std::size_t i = 0; i < skipped.size(); ++i) {
+      text += (i == 0 ? "\n    " : ",\n    ") + compact(skipped[i]);
+    }
+    text += skipped.empty() ? "]" : "\n  ]";
+  }
+  return text + "\n}\n";
 }
 
 TEST(ToolOutputs, JsonIsLaidOutOneRecordPerLine) {
@@ -190,12 +229,22 @@ TEST(ToolOutputs, JsonIsLaidOutOneRecordPerLine) {
         {{"name", "twice"}, {"points", {0.5, 0.25}}, {"insert", {0, 0}}},
         {{"name", "one"}, {"points", {1}}}}}};
   write_file(work / "in.json", input.dump());
+  auto with_outside = input;
+  with_outside["curves"].push_back({{"name", "outside"}, {"points", {0, 2e300}}});
+  write_file(work / "outside.json", with_outside.dump());
   for (auto const& job : {std::vector<std::string>{"insert", "in.json", "-q"},
+                          std::vector<std::string>{"insert", "outside.json", "-q", "--keep-going"},
                           std::vector<std::string>{"demo", "--out", ".", "-q"}}) {
     auto const run = run_tool(job, work.path());
-    ASSERT_EQ(run.exit_code, 0) << run.err;
+    ASSERT_EQ(run.exit_code, job[1] == "outside.json" ? 3 : 0) << run.err;
     auto const text = read_file(work / "result.json");
     EXPECT_EQ(text, laid_out(nlohmann::ordered_json::parse(text)));
+    if (job[1] == "outside.json") {
+      EXPECT_NE(text.find("\n  \"skipped\": [\n    {\"curve\":\"outside\",\"index\":3,"
+                          "\"reason\":\"point 1 at x = 2e+300 lies on no background edge\"}"
+                          "\n  ]\n}\n"),
+                std::string::npos);
+    }
   }
   EXPECT_NE(
       read_file(work / "result.json")
@@ -262,7 +311,7 @@ TEST(ToolOutputs, NamesNeedingEscapesStaySafeInEveryOutput) {
   ASSERT_EQ(run.exit_code, 0) << run.err;
   // Every log line stays one line, although the library's progress lines hold the name.
   auto const log = lines_of(run.err);
-  ASSERT_EQ(log.size(), 6U) << run.err;
+  ASSERT_EQ(log.size(), 7U) << run.err;
   for (auto const& line : log) EXPECT_EQ(line.rfind("[info] ", 0), 0U) << line;
   EXPECT_EQ(log[0], "[info] read in.json: background \"bg\\nline\" with 2 edges, 1 input curve");
   EXPECT_EQ(read_json(work / "result.json")["curves"][0]["name"], name);
@@ -271,6 +320,10 @@ TEST(ToolOutputs, NamesNeedingEscapesStaySafeInEveryOutput) {
   ASSERT_GE(vtk.size(), 3U);
   EXPECT_EQ(vtk[1], "velk-background-line result: background bg line");
   EXPECT_EQ(vtk[2], "ASCII");
+  expect_vtk_matches(read_file(work / "r.vtk"), read_json(work / "result.json"));
+  EXPECT_NE(std::find(vtk.begin(), vtk.end(),
+                      "SCALARS <&>%22'%20%C3%BC%20%01%20tab%09line%0Aend%20%EF%BF%BF int 1"),
+            vtk.end());
 }
 
 // Builds a background of 2000 unit edges and three curves of 1500 points each, scattered
