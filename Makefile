@@ -4,6 +4,7 @@
 #   make demo    build and run the demo program
 #   make test    build and run every test
 #   make build   configure and build (preset $(PRESET), directory $(BUILD_DIR))
+#   make python  install the Python module into the virtual environment .venv/
 #   make clean   remove the build directories of the presets
 
 PRESET ?= release
@@ -11,12 +12,15 @@ PRESET ?= release
 BUILD_DIR ?= $(if $(filter release,$(PRESET)),build,build-$(PRESET))
 JOBS ?= 2
 CTEST_ARGS ?=
+# The Python interpreter of the module: PYTHON=... or Debian's (scripts/find-python).
+PYTHON ?=
+VENV ?= .venv
 
 # The program `make demo` runs (target name, then command line).
 DEMO_TARGET ?= velk-background-line
 DEMO_COMMAND ?= $(BUILD_DIR)/bin/velk-background-line demo
 
-.PHONY: all deps configure build test demo clean bench test-sanitizers test-tsan fuzz
+.PHONY: all deps configure build test demo clean bench test-sanitizers test-tsan fuzz python
 all: build
 
 deps:
@@ -29,7 +33,7 @@ configure: deps
 	    'CMAKE_CACHEFILE_DIR:INTERNAL=$(abspath $(BUILD_DIR))' $(BUILD_DIR)/CMakeCache.txt; then \
 	  echo "$(BUILD_DIR)/ was configured at another path: removing it"; rm -rf $(BUILD_DIR); \
 	fi
-	cmake --preset $(PRESET)
+	cmake --preset $(PRESET) $(if $(PYTHON),-DPython_EXECUTABLE=$(PYTHON))
 
 build: configure
 	cmake --build $(BUILD_DIR) -j$(JOBS)
@@ -41,15 +45,26 @@ demo: configure
 	cmake --build $(BUILD_DIR) --target $(DEMO_TARGET) -j$(JOBS)
 	$(DEMO_COMMAND)
 
+# The Python module, installed the Python way (`pip install .`, built through CMake) into a
+# virtual environment that sees Debian's numpy and meshio; offline.
+python: deps
+	@python=$$(PYTHON=$(PYTHON) scripts/find-python) && echo "Python: $$python" && \
+	  $$python -m venv --system-site-packages $(VENV) && \
+	  JOBS=$(JOBS) $(VENV)/bin/python -m pip install --no-build-isolation --no-index . && \
+	  $(VENV)/bin/python -c "import velk_background_line as vbl; print('velk_background_line', vbl.__version__, 'installed in $(VENV)/')"
+	@echo "Activate it with:  . $(VENV)/bin/activate"
+
 # ---------------------------------------------------------------------------------------------
 # Further workflows, each in a build directory of its own: benchmarks, sanitizer runs, fuzzing.
 # ---------------------------------------------------------------------------------------------
 
 # Benchmarks (Release, in build-bench/): the suite with a summary table, raw JSON in
-# bench/results/, and the W2 scaling plot redrawn in docs/bench-scaling.png.
+# bench/results/, and the W2 scaling plot redrawn in docs/bench-scaling.png; then the Python
+# binding's overhead on one insert of a 10^6-point curve.
 # `make bench QUICK=1` runs the small sizes only.
 bench: deps
 	scripts/bench $(if $(filter 1 yes true,$(QUICK)),--quick,)
+	scripts/bench-python $(if $(filter 1 yes true,$(QUICK)),--quick,)
 
 # Every test again under AddressSanitizer and UndefinedBehaviorSanitizer (preset asan,
 # build-asan/); any report fails the run.
@@ -67,4 +82,4 @@ fuzz: deps
 	scripts/fuzz $(SECONDS)
 
 clean:
-	rm -rf build build-debug build-asan build-tsan build-bench build-fuzz velk-demo
+	rm -rf build build-debug build-asan build-tsan build-bench build-fuzz build-python velk-demo

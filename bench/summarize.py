@@ -22,6 +22,7 @@ FAMILIES = [
     ("W1_insert_clean_velk", "W1_insert_icl", "W1 insert all curves, then clean", "input edge"),
     ("W2_insert_velk", "W2_insert_icl", "W2 insert one curve of K edges", "input edge"),
     ("W3_path_query_velk", "W3_path_query_icl", "W3 macro_edge_path per input edge", "query"),
+    ("W1_remove_velk", "W1_remove_icl", "W1 remove every curve, one by one", "input edge"),
     ("W4_clone_velk", None, "W4 clone of the W1 result", "background edge"),
     ("W4_clone_line_velk", None, "W4 clone_line of the W1 result", "background edge"),
     ("W4_clean_velk", None, "W4 clean_edges + clean_vertices after W1", "edge before"),
@@ -222,6 +223,20 @@ def targets(rows):
             cpu = "" if row["cpu_ratio"] is None else f"; CPU time ratio {row['cpu_ratio']:.2f}"
             result.append((f"{description} ({describe_size(row['size'])})",
                            f"ratio {row['ratio']:.2f} (limit < 1.0){cpu}", row["ratio"] < 1.0))
+    for row in rows:
+        if row["family"] != "W1_remove_velk" or row["per_item_ns"] is None:
+            continue
+        insertion = row["median"].get("insertion_ns_per_edge")
+        restored = row["median"].get("back_to_background") == 1
+        if not insertion:
+            result.append(("W1 removal no slower than insertion", "not measured", None))
+            continue
+        value = row["per_item_ns"] / insertion
+        result.append((f"W1 removal per input edge no slower than insertion per input edge, "
+                       f"same run ({describe_size(row['size'])})",
+                       f"{format_time(row['per_item_ns'])} / {format_time(insertion)} = "
+                       f"{value:.2f} (limit 1.0); line back to the bare background: "
+                       f"{'yes' if restored else 'NO'}", value <= 1.0 and restored))
     return result
 
 

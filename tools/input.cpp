@@ -162,8 +162,9 @@ std::string finish_curve(CurveState& curve) {
 //
 // Messages follow the order in which a document would be checked, whatever the order of
 // the fields in the file: a syntax error anywhere first, then the top level (its type, an
-// unknown field, "background" missing), the background, "curves", and the first curve in
-// error. Data of curves after the first one in error is not kept.
+// unknown field, "background" missing), the background, "curves", the first curve in
+// error, then "remove" (its type, its first entry that is not a name). Data of curves after
+// the first one in error is not kept.
 class InputReader : public nlohmann::json_sax<json> {
  public:
   // Where a value lies: what the reader does with it.
@@ -176,6 +177,7 @@ class InputReader : public nlohmann::json_sax<json> {
     edges,      // a curve's "edges"
     edge_pair,  // one element of "edges"
     insert,     // a curve's "insert"
+    remove,     // the top-level "remove"
   };
 
   explicit InputReader(std::string source) : source_{std::move(source)} {}
@@ -192,9 +194,11 @@ class InputReader : public nlohmann::json_sax<json> {
     if (!has_curves_) fail("missing field \"curves\"");
     if (!curves_error_.empty()) fail(curves_error_);
     if (!first_curve_error_.empty()) fail(first_curve_error_);
+    if (!remove_error_.empty()) fail(remove_error_);
     JobInput input;
     input.background = std::move(background_);
     input.curves = std::move(curves_);
+    input.remove = std::move(remove_);
     return input;
   }
 
@@ -252,6 +256,10 @@ class InputReader : public nlohmann::json_sax<json> {
       curve.name = text;
       curve.name_error.clear();
       note_failure_name(&text);
+      return next_item();
+    }
+    if (!frames_.empty() && frames_.back().role == Role::remove) {
+      if (remove_error_.empty()) remove_.push_back(text);
       return next_item();
     }
     return scalar(json(text));
@@ -361,6 +369,9 @@ class InputReader : public nlohmann::json_sax<json> {
       case Role::insert:
         read_insert_item(std::move(item));
         break;
+      case Role::remove:
+        remove_not_name(item.description);
+        break;
     }
     return next_item();
   }
@@ -389,9 +400,26 @@ class InputReader : public nlohmann::json_sax<json> {
       } else {
         curves_error_ = "field \"curves\" must be an array, not " + description;
       }
+    } else if (key_ == "remove") {
+      remove_error_.clear();
+      remove_.clear();
+      if (role != nullptr && description == "an array") {
+        *role = Role::remove;
+      } else {
+        remove_error_ = "field \"remove\" must be an array of curve names, not " + description;
+      }
     } else if (!has_unknown_top_ || key_ < unknown_top_) {
       has_unknown_top_ = true;
       unknown_top_ = key_;
+    }
+  }
+
+  // An entry of "remove" that is not a string: the first one is reported.
+  void remove_not_name(std::string const& description) {
+    if (remove_error_.empty()) {
+      remove_error_ = "remove[" + std::to_string(frames_.back().count) +
+                      "] must be a curve name, not " + description;
+      remove_.clear();
     }
   }
 
@@ -553,6 +581,9 @@ class InputReader : public nlohmann::json_sax<json> {
         case Role::insert:
           read_insert_item(IndexItem{false, 0, description});
           break;
+        case Role::remove:
+          remove_not_name(description);
+          break;
       }
     }
     // A new element of "curves": no name read yet.
@@ -625,6 +656,9 @@ class InputReader : public nlohmann::json_sax<json> {
   bool has_curves_ = false;
   std::string curves_error_;
   std::string first_curve_error_;
+  // The names of "remove", or the error of its first entry that is not a string.
+  std::vector<std::string> remove_;
+  std::string remove_error_;
 
   bool in_background_ = false;
   CurveState background_state_;
@@ -707,6 +741,21 @@ void check_input(JobInput const& input, std::string const& source) {
                                           std::to_string(found->second) + "]"};
     }
     check_curve(input.curves[i], source, curve_label(input, i));
+  }
+  std::map<std::string, std::size_t> removed;
+  for (std::size_t i = 0; i < input.remove.size(); ++i) {
+    auto const& name = input.remove[i];
+    auto const position = "remove[" + std::to_string(i) + "]";
+    if (names.count(name) == 0) {
+      throw ToolError{EXIT_BAD_INPUT,
+                      source + ": " + position + ": no curve is named " + quote_text(name)};
+    }
+    auto const [found, added] = removed.emplace(name, i);
+    if (!added) {
+      throw ToolError{EXIT_BAD_INPUT, source + ": " + position + ": the curve " + quote_text(name) +
+                                          " is already removed by remove[" +
+                                          std::to_string(found->second) + "]"};
+    }
   }
 }
 

@@ -23,10 +23,12 @@ struct CurveData {
   std::optional<std::vector<index_t>> insert;
 };
 
-// The background and the input curves, in insertion order.
+// The background, the input curves, in insertion order, and the names of the curves to
+// remove again once all are inserted, in removal order.
 struct JobInput {
   CurveData background;
   std::vector<CurveData> curves;
+  std::vector<std::string> remove;
 };
 
 // Reads `file` and checks it. Throws `ToolError` (`EXIT_BAD_INPUT`) with a one-line message
@@ -35,9 +37,9 @@ struct JobInput {
 JobInput read_input(std::filesystem::path const& file);
 
 // Checks what the JSON types cannot: finite coordinates, edges joining two existing and
-// distinct points, `insert` indices naming edges, unique non-empty curve names and a
-// background with at least one edge. Throws `ToolError` (`EXIT_BAD_INPUT`); `source` starts
-// the message.
+// distinct points, `insert` indices naming edges, unique non-empty curve names, `remove`
+// names naming curves, each once, and a background with at least one edge. Throws `ToolError`
+// (`EXIT_BAD_INPUT`); `source` starts the message.
 void check_input(JobInput const& input, std::string const& source);
 
 // How messages name a curve: "background" or `curve "name" (curves[i])`.

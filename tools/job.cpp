@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
+#include <string_view>
 
 #include <absl/strings/str_cat.h>
 #include <absl/types/span.h>
@@ -111,6 +113,25 @@ Job::Job(JobInput const& input, std::string source, JobOptions options)
     inserted_.push_back(i);
   }
 
+  // The curves to remove, once every curve is in: the line is then what inserting only the
+  // others would have made. A curve left out was never inserted: nothing to remove.
+  removals_.resize(input.curves.size());
+  if (!input.remove.empty()) {
+    std::map<std::string_view, std::size_t> curve_named;
+    for (std::size_t i = 0; i < input.curves.size(); ++i) {
+      curve_named.emplace(input.curves[i].name, i);
+    }
+    for (std::size_t r = 0; r < input.remove.size(); ++r) {
+      auto const i = curve_named.at(input.remove[r]);
+      if (!curves_[i]) {
+        Logger::log_warn(curve_label(input, i) + ", named by remove[" + std::to_string(r) +
+                         "], was left out: nothing to remove");
+        continue;
+      }
+      removals_[i] = inserter_->remove_curve(*curves_[i]);
+    }
+  }
+
   // Cleaning removes the edges that splits detached and renumbers: every index read below
   // is final. Vertices below the input's count were the background's own; the rest came
   // from splits.
@@ -152,9 +173,12 @@ void Job::log_size() const {
     entries += list.size();
     bytes += list.capacity() * sizeof(MeshElement);
   }
-  Logger::log_info("inserted " + count_of(inserted_.size(), "curve") + ": background of " +
-                   count_of(background_.nb_vertices(), "vertex", "vertices") + " and " +
-                   count_of(background_.nb_edges(), "edge") + " carrying " +
+  auto const nb_removed = static_cast<std::size_t>(std::count_if(
+      removals_.begin(), removals_.end(), [](auto const& removal) { return removal.has_value(); }));
+  Logger::log_info("inserted " + count_of(inserted_.size(), "curve") +
+                   (nb_removed > 0 ? ", removed " + std::to_string(nb_removed) : std::string{}) +
+                   ": background of " + count_of(background_.nb_vertices(), "vertex", "vertices") +
+                   " and " + count_of(background_.nb_edges(), "edge") + " carrying " +
                    count_of(entries, "input edge") + " in all (macro lists " + byte_size(bytes) +
                    ")");
 }
@@ -164,6 +188,7 @@ void Job::warn_about_result() const {
   std::size_t zero_length = 0;
   std::string example;
   for (auto const c : inserted_) {
+    if (removed(c)) continue;
     auto const& data = input_.curves[c];
     for (auto const edge : distinct_edges(c)) {
       auto const& ends = data.edges[edge];

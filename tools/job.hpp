@@ -1,8 +1,8 @@
 // The tool's main job: builds the background and the input curves, inserts the curves in
-// order and cleans the background. The result is then read straight from the library, one
-// element at a time, by the writers: the job keeps the input and the library's background
-// line, and only small per-input-element tables besides (so that an output of any size is
-// written in the memory of one record).
+// order, removes those the input names in "remove" and cleans the background. The result
+// is then read straight from the library, one element at a time, by the writers: the job
+// keeps the input and the library's background line, and only small per-input-element
+// tables besides (so that an output of any size is written in the memory of one record).
 //
 //   velk::tool::Job job{input, "in.json"};
 //   for (index_t v = 0; v < job.nb_vertices(); ++v) job.x(v);
@@ -96,11 +96,13 @@ struct JobOptions {
 class Job {
  public:
   // Runs the job on a checked input (see `check_input`): builds, inserts every curve in
-  // file order but those left out, cleans the background and finds where each input vertex
-  // landed; then logs a warning for input edges that became zero-length and for distinct
-  // input points snapped together. Progress goes through the library's logger. Throws
-  // `ToolError` (`EXIT_FAILED`) when an insertion fails, with `source`, the curve, the
-  // library's own message and the first point that lies on no background edge.
+  // file order but those left out, removes the curves of `input.remove` in that order (a
+  // curve left out has nothing to remove: a warning says so), cleans the background and
+  // finds where each input vertex landed; then logs a warning for input edges that became
+  // zero-length and for distinct input points snapped together. Progress goes through the
+  // library's logger. Throws `ToolError` (`EXIT_FAILED`) when an insertion fails, with
+  // `source`, the curve, the library's own message and the first point that lies on no
+  // background edge.
   Job(JobInput const& input, std::string source, JobOptions options = {});
   ~Job();
   Job(Job const&) = delete;
@@ -150,6 +152,13 @@ class Job {
   bool lists_left_out() const { return options_.keep_going; }
   Scaling const& scaling() const { return options_.scaling; }
 
+  // The counts of the removal of input curve `curve`, when "remove" named it and it was
+  // inserted; a removed curve carries nothing and has no paths.
+  std::optional<internal::ElementRemovalInfo> const& removal(std::size_t curve) const {
+    return removals_[curve];
+  }
+  bool removed(std::size_t curve) const { return removals_[curve].has_value(); }
+
   // The insertion report of input curve `curve`, in insertion order (empty when left out).
   std::vector<ReportEntry> const& report(std::size_t curve) const { return reports_[curve]; }
   // The input edges of that report, each once, in the order of their first entry.
@@ -191,6 +200,7 @@ class Job {
   CurveLookup curves_by_id_;
   std::vector<bool> original_;
   std::vector<std::vector<ReportEntry>> reports_;
+  std::vector<std::optional<internal::ElementRemovalInfo>> removals_;
   std::vector<std::vector<index_t>> carriers_;
 };
 

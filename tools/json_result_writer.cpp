@@ -172,12 +172,22 @@ void JsonResultWriter::macro_element(std::size_t curve, index_t edge) {
 
 void JsonResultWriter::end_edge() { put("]}"); }
 
-void JsonResultWriter::begin_curve(std::size_t curve) {
+void JsonResultWriter::begin_curve(std::size_t curve,
+                                   std::optional<internal::ElementRemovalInfo> const& removed) {
   advance(State::curves);
   put(curves_empty_ ? "\n" : ",\n");
   curves_empty_ = false;
   put("    {\n      \"name\": ");
   put(quoted_names_.at(curve));
+  if (removed) {
+    put(",\n      \"removed\": {\"macro_vertices_removed\":");
+    put_index(removed->macro_vertices_removed);
+    put(",\"macro_elements_removed\":");
+    put_index(removed->macro_elements_removed);
+    put(",\"vertices_merged\":");
+    put_index(removed->vertices_merged);
+    put('}');
+  }
   put(",\n      \"report\": [");
   list_empty_ = true;
   state_ = State::report;

@@ -34,6 +34,7 @@
 #include <absl/types/span.h>
 
 #include <basic/common.hpp>
+#include <velk/background_line/element_removal_info.hpp>
 
 namespace velk::tool {
 
@@ -59,8 +60,10 @@ class JsonResultWriter {
   void macro_element(std::size_t curve, index_t edge);
   void end_edge();
 
-  // One input curve, after the background: its report entries, then its paths.
-  void begin_curve(std::size_t curve);
+  // One input curve, after the background: the counts of its removal when `removed` is
+  // given, then its report entries, then its paths (a removed curve has none).
+  void begin_curve(std::size_t curve,
+                   std::optional<internal::ElementRemovalInfo> const& removed = std::nullopt);
   void report_entry(index_t edge, std::string_view status);
   // `vertices` and `path` are null when absent; `error` appears only when not empty.
   void path(index_t edge, std::optional<std::array<index_t, 2>> const& vertices,

@@ -23,9 +23,14 @@ void write_json(std::ostream& out, Job const& job) {
     writer.end_edge();
   }
   for (auto const c : job.inserted_curves()) {
-    writer.begin_curve(c);
+    writer.begin_curve(c, job.removal(c));
     for (auto const& entry : job.report(c)) {
       writer.report_entry(entry.edge, status_name(entry.status));
+    }
+    // A removed curve carries nothing: it has no paths.
+    if (job.removed(c)) {
+      writer.end_curve();
+      continue;
     }
     for (auto const edge : job.distinct_edges(c)) {
       auto const answer = job.path(c, edge, true);

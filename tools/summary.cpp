@@ -107,9 +107,15 @@ void write_summary(std::ostream& out, Job const& job) {
   auto const& input = job.input();
   auto const nb_vertices = job.nb_vertices();
   auto const nb_edges = job.nb_edges();
+  std::vector<std::size_t> removed;
+  for (auto const c : job.inserted_curves()) {
+    if (job.removed(c)) removed.push_back(c);
+  }
   out << "Background " << quote_text(input.background.name) << " after inserting "
-      << count_of(job.inserted_curves().size(), "curve") << ": "
-      << count_of(nb_vertices, "vertex", "vertices") << ", " << count_of(nb_edges, "edge") << '\n';
+      << count_of(job.inserted_curves().size(), "curve")
+      << (removed.empty() ? std::string{} : " and removing " + std::to_string(removed.size()))
+      << ": " << count_of(nb_vertices, "vertex", "vertices") << ", " << count_of(nb_edges, "edge")
+      << '\n';
 
   // Vertices and edges by position along the axis, ties by index.
   std::vector<index_t> vertex_order(nb_vertices);
@@ -167,6 +173,7 @@ void write_summary(std::ostream& out, Job const& job) {
   std::vector<Item> items;
   std::vector<std::vector<std::string>> statuses(input.curves.size());
   for (auto const c : job.inserted_curves()) {
+    if (job.removed(c)) continue;  // it carries nothing: listed below
     for (auto const edge : job.distinct_edges(c)) items.push_back({c, edge});
     statuses[c] = status_texts(job, c);
   }
@@ -192,6 +199,19 @@ void write_summary(std::ostream& out, Job const& job) {
     if (!answer.error.empty()) row.back() = "failed: " + answer.error;
     return row;
   });
+
+  if (!removed.empty()) {
+    out << "\nCurves removed after the insertions\n";
+    print_table(out, removed.size() + 1, [&](std::size_t i, bool) -> Row {
+      if (i == 0)
+        return {"curve", "macro vertices removed", "macro elements removed", "vertices merged"};
+      auto const c = removed[i - 1];
+      auto const& counts = *job.removal(c);
+      return {display_name(input.curves[c].name), std::to_string(counts.macro_vertices_removed),
+              std::to_string(counts.macro_elements_removed),
+              std::to_string(counts.vertices_merged)};
+    });
+  }
 
   if (!job.left_out().empty()) {
     out << "\nCurves left out\n";

@@ -384,6 +384,12 @@ class SvgPicture {
     text(LEFT - 28, top + 16, shortened(name, MAX_LANE_LABEL), 12, "end", "#111111",
          " font-weight=\"bold\"");
     out_ << "</g>\n";
+    // A curve removed after the insertions carries nothing: its lane stays empty.
+    if (job_.removed(curve)) {
+      text(LEFT + PLOT / 2, top + 16, "removed after the insertions", 11, "middle", "#777777",
+           " font-style=\"italic\"");
+      return;
+    }
 
     // Edges of the curve over the background edges that carry them: a rectangle per run
     // wide enough to see, and one per cluster of narrower touching runs.
@@ -526,6 +532,7 @@ class SvgPicture {
       auto label = shortened(input_.curves[curve].name, 40) + " (" +
                    std::to_string(job_.report(curve).size()) + " inserted";
       if (stopped > 0) label += ", " + std::to_string(stopped) + " walk stopped";
+      if (job_.removed(curve)) label += ", then removed";
       legend_.push_back({"curve", colour_of(lane), label + ")", 0, 0});
     }
     legend_.push_back({"background", BACKGROUND_VERTEX_COLOUR, "axis: background vertex", 0, 0});

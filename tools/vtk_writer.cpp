@@ -36,9 +36,12 @@ std::string array_name(std::string const& name) {
 }
 
 // One cell-data array per inserted curve, named after it: how many times each background
-// edge carries an edge of that curve.
+// edge carries an edge of that curve. A removed curve carries nothing and gets no array.
 void write_curve_arrays(std::ostream& out, Job const& job) {
-  auto const& curves = job.inserted_curves();
+  std::vector<std::size_t> curves;
+  for (auto const c : job.inserted_curves()) {
+    if (!job.removed(c)) curves.push_back(c);
+  }
   auto const nb_cells = static_cast<std::size_t>(job.nb_edges());
   auto const block = std::max<std::size_t>(1, COUNTER_BUDGET / std::max<std::size_t>(1, nb_cells));
   constexpr auto NONE = std::numeric_limits<std::size_t>::max();

@@ -17,8 +17,8 @@ void write_json(std::ostream& out, Job const& job);
 
 // VTK legacy ASCII polydata: points at (x, 0, 0), one line cell per background edge, cell
 // data `macro_elements` and point data `macro_vertices` (the number of entries of each),
-// and one cell-data array per inserted curve, named after it, with the number of entries
-// of that curve (so that ParaView can colour the background by curve).
+// and one cell-data array per inserted curve not removed again, named after it, with the
+// number of entries of that curve (so that ParaView can colour the background by curve).
 void write_vtk(std::ostream& out, Job const& job);
 
 // An SVG picture: the background as an axis with its vertices, one lane per input curve

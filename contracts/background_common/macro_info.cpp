@@ -19,6 +19,36 @@ void remove_if_owned(AttributeManager& manager, char const* name,
   }
 }
 
+void remove_footprint_if_owned(AttributeManager& manager, char const* name,
+                               std::shared_ptr<MacroFootprint> const& footprint) noexcept {
+  if (!footprint) return;
+  try {
+    if (manager.find_custom_attribute<MacroFootprint>(name) == footprint) {
+      manager.delete_attribute(name);
+    }
+  } catch (...) {
+    // Another attribute of another type took the name: it is not ours to remove.
+  }
+}
+
+// The footprint kept under `name`, made (and filled from `lists`, which may hold data
+// already) when missing.
+template <typename Entry>
+std::shared_ptr<MacroFootprint> find_or_create_footprint(
+    AttributeManager& manager, char const* name,
+    VariableAttribute<std::vector<Entry>> const& lists) {
+  bool created = false;
+  auto footprint = manager.find_or_create_custom_attribute<MacroFootprint>(name, [&created] {
+    created = true;
+    return std::make_shared<MacroFootprint>();
+  });
+  if (!created) return footprint;
+  for (index_t element = 0; element < lists.size(); ++element) {
+    for (auto const& entry : lists.value(element)) footprint->add(entry.mesh_id, element);
+  }
+  return footprint;
+}
+
 }  // namespace
 
 void MacroInfo::Impl::throw_not_initialised(char const* operation) {
@@ -51,6 +81,10 @@ void MacroInfo::initialize_macro_info_data_base(AttributeManager& vertex_attribu
       VERTEX_ATTRIBUTE_NAME, {});
   impl_->elements = edge_attribute_manager.find_or_create_attribute<std::vector<MeshElement>>(
       EDGE_ATTRIBUTE_NAME, {});
+  impl_->vertex_footprint = find_or_create_footprint(
+      vertex_attribute_manager, VERTEX_FOOTPRINT_ATTRIBUTE_NAME, *impl_->vertices);
+  impl_->edge_footprint = find_or_create_footprint(edge_attribute_manager,
+                                                   EDGE_FOOTPRINT_ATTRIBUTE_NAME, *impl_->elements);
 }
 
 void MacroInfo::clean_macro_info_data_base(AttributeManager& vertex_attribute_manager,
@@ -58,6 +92,10 @@ void MacroInfo::clean_macro_info_data_base(AttributeManager& vertex_attribute_ma
   if (!impl_) return;
   remove_if_owned(vertex_attribute_manager, VERTEX_ATTRIBUTE_NAME, impl_->vertices);
   remove_if_owned(edge_attribute_manager, EDGE_ATTRIBUTE_NAME, impl_->elements);
+  remove_footprint_if_owned(vertex_attribute_manager, VERTEX_FOOTPRINT_ATTRIBUTE_NAME,
+                            impl_->vertex_footprint);
+  remove_footprint_if_owned(edge_attribute_manager, EDGE_FOOTPRINT_ATTRIBUTE_NAME,
+                            impl_->edge_footprint);
 }
 
 }  // namespace velk::internal

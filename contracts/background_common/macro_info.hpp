@@ -19,12 +19,17 @@ class MacroInfoBuilder;
 // Keeps one `std::vector<MeshVertex>` per background vertex and one
 // `std::vector<MeshElement>` per background edge as attributes of the background mesh,
 // under the names `VERTEX_ATTRIBUTE_NAME` and `EDGE_ATTRIBUTE_NAME`, so the lists grow
-// with new elements, follow renumbering and are copied with the mesh. Written through a
+// with new elements, follow renumbering and are copied with the mesh; beside them, under
+// the two footprint names, the index of which elements carry each input mesh. Written through a
 // `MacroInfoBuilder`; made only as the base of a background class.
 class VELK_BACKGROUND_COMMON_API MacroInfo {
  public:
   static constexpr char const* VERTEX_ATTRIBUTE_NAME = "velk_macro_vertices";
   static constexpr char const* EDGE_ATTRIBUTE_NAME = "velk_macro_elements";
+  // The index of which vertices and edges carry each input mesh (a `MacroFootprint`),
+  // beside the lists on the same managers.
+  static constexpr char const* VERTEX_FOOTPRINT_ATTRIBUTE_NAME = "velk_macro_vertex_footprint";
+  static constexpr char const* EDGE_FOOTPRINT_ATTRIBUTE_NAME = "velk_macro_element_footprint";
 
   ~MacroInfo();
   MacroInfo(MacroInfo const&) = delete;
@@ -44,12 +49,13 @@ class VELK_BACKGROUND_COMMON_API MacroInfo {
   MacroInfo(MacroInfo&& other) noexcept;
 
   // Sets the store up on the background's vertex manager, then its edge manager. Lists
-  // already stored there under the two names (a cloned mesh's) are taken over. Throws
+  // and footprints already stored there (a cloned mesh's) are taken over; lists found
+  // without their footprint get one built from them. Throws
   // `LumoraException` when one of the names holds an attribute of another type.
   void initialize_macro_info_data_base(AttributeManager& vertex_attribute_manager,
                                        AttributeManager& edge_attribute_manager);
 
-  // Removes the two attributes from the managers, when they are still the ones this store
+  // Removes the store's attributes from the managers, when they are still the ones this store
   // set up; cleaning what is already gone does nothing. Never throws.
   void clean_macro_info_data_base(AttributeManager& vertex_attribute_manager,
                                   AttributeManager& edge_attribute_manager) noexcept;

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include <absl/types/span.h>
 
@@ -13,6 +15,13 @@
 #include <basic/mapping.hpp>
 
 namespace velk::internal {
+
+// What `MacroInfoBuilder::remove_macro_mesh` took away: each vertex and each edge that lost
+// entries (each once, in no particular order), with the number of entries it lost.
+struct MacroInfoRemoval {
+  std::vector<std::pair<index_t, index_t>> vertices;
+  std::vector<std::pair<index_t, index_t>> edges;
+};
 
 // Writes one `MacroInfo`, which must outlive the builder. Movable, not copyable; a
 // moved-from builder may only be destroyed. Every call checks its indices against the
@@ -43,6 +52,12 @@ class VELK_BACKGROUND_COMMON_API MacroInfoBuilder {
 
   // Appends `macro_element` to the background edge's list (a repeat is appended again).
   void add_macro_element_info(MeshElement const& macro_element, index_t edge);
+
+  // Removes every macro vertex and every macro element of the input mesh `mesh_id` from
+  // every list that holds one (detached elements included; the other entries keep their
+  // order), and forgets the mesh. Costs in proportion to the elements that carried it,
+  // found through the store's footprint; a mesh never added changes nothing.
+  MacroInfoRemoval remove_macro_mesh(uuid const& mesh_id);
 
  protected:
   explicit MacroInfoBuilder(MacroInfo& info);

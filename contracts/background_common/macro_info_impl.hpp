@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include <background_common/macro_footprint.hpp>
 #include <background_common/macro_info.hpp>
 #include <mesh/attribute.hpp>
 
@@ -12,6 +13,9 @@ namespace velk::internal {
 struct MacroInfo::Impl {
   std::shared_ptr<VariableAttribute<std::vector<MeshVertex>>> vertices;
   std::shared_ptr<VariableAttribute<std::vector<MeshElement>>> elements;
+  // Which vertices and edges carry each input mesh (null until initialised).
+  std::shared_ptr<MacroFootprint> vertex_footprint;
+  std::shared_ptr<MacroFootprint> edge_footprint;
 
   // The store after checking it is initialised; `operation` names the caller in the error.
   // Inline: every read of a macro list goes through it.

@@ -39,6 +39,9 @@ Sink& sink() {
 void deliver(Logger::LEVEL level, std::string_view line) {
   auto& target = sink();
   std::lock_guard<std::mutex> guard{target.mutex};
+  // The level may have been raised while this thread waited for the lock (a host lowering
+  // its verbosity before it removes its handler): such a line is dropped, not misrouted.
+  if (!passes(level)) return;
   if (target.handler) {
     target.handler(level, line);
     return;

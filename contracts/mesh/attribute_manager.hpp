@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <typeinfo>
+#include <utility>
 #include <vector>
 
 #include <absl/strings/str_cat.h>
@@ -52,6 +53,26 @@ class LUMORA_MESH_API AttributeManager {
     if (!base) return nullptr;
     auto typed = std::dynamic_pointer_cast<VariableAttribute<T>>(base);
     if (!typed) throw_type_mismatch(name, typeid(T));
+    return typed;
+  }
+
+  // The attribute `name` of a caller-defined type `A` (derived from `AttributeBase`, with
+  // its own rules for growing, renumbering and cloning), made by `make()` and sized to the
+  // elements when missing; null from `find_custom_attribute` when missing. Both throw
+  // `LumoraException` when `name` exists with another type.
+  template <typename A, typename Make>
+  std::shared_ptr<A> find_or_create_custom_attribute(std::string_view name, Make&& make) {
+    if (auto existing = find_custom_attribute<A>(name)) return existing;
+    std::shared_ptr<A> created = std::forward<Make>(make)();
+    register_attribute(name, created);
+    return created;
+  }
+  template <typename A>
+  std::shared_ptr<A> find_custom_attribute(std::string_view name) const {
+    auto base = find_base(name);
+    if (!base) return nullptr;
+    auto typed = std::dynamic_pointer_cast<A>(base);
+    if (!typed) throw_type_mismatch(name, typeid(A));
     return typed;
   }
 

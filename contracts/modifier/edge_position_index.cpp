@@ -225,4 +225,27 @@ std::optional<index_t> EdgePositionIndex::find(double x, double tolerance) const
   return std::nullopt;
 }
 
+void EdgePositionIndex::overlapping(double low, double high, std::vector<index_t>& edges) const {
+  if (std::isnan(low) || std::isnan(high) || low > high) return;
+  // In-order walk, skipping every subtree whose largest upper end stays below `low`, and
+  // stopping at the first node whose lower end passes `high` (its right subtree starts
+  // later still). An explicit stack: the treap's depth is only expected to be logarithmic.
+  std::vector<index_t> pending;
+  pending.reserve(64);
+  auto node = root_;
+  while (node != NIL || !pending.empty()) {
+    while (node != NIL && nodes_[node].subtree_max >= low) {
+      pending.push_back(node);
+      node = nodes_[node].left;
+    }
+    if (pending.empty()) return;
+    node = pending.back();
+    pending.pop_back();
+    auto const& current = nodes_[node];
+    if (current.lower > high) return;
+    if (current.upper >= low) edges.push_back(node);
+    node = current.right;
+  }
+}
+
 }  // namespace velk::detail

@@ -63,6 +63,10 @@ class EdgePositionIndex {
 
   std::size_t size() const { return size_; }
 
+  // Appends to `edges` the kept edges whose interval meets [low, high] (ends included), in
+  // (lower end, index) order. O(log n + answer) expected when intervals do not nest.
+  void overlapping(double low, double high, std::vector<index_t>& edges) const;
+
  private:
   static constexpr index_t NIL = NO_ID;
 

@@ -101,6 +101,14 @@ std::optional<index_t> EdgedCurveModifier<1>::containing_edge(Point<1> const& po
   return state.index.find(position, GEOMETRIC_TOLERANCE);
 }
 
+std::vector<index_t> EdgedCurveModifier<1>::edges_overlapping(double low, double high) const {
+  auto const& state = *impl_;
+  state.synchronize();
+  std::vector<index_t> edges;
+  state.index.overlapping(low, high, edges);
+  return edges;
+}
+
 GraphModifier::SplitEdgeInfo EdgedCurveModifier<1>::split_edge(index_t edge,
                                                                Point<1> const& point) {
   static constexpr char const* OPERATION = "EdgedCurveModifier::split_edge";
@@ -177,6 +185,40 @@ void EdgedCurveModifier<1>::move_point(index_t vertex, Point<1> const& point) {
     state.reindex_edges_around(vertex);
     state.indexed_revision = state.curve.revision();
   }
+}
+
+EdgedCurveModifier<1>::JoinEdgesInfo EdgedCurveModifier<1>::join_edges(index_t vertex) {
+  static constexpr char const* OPERATION = "EdgedCurveModifier::join_edges";
+  auto& state = *impl_;
+  detail::check_index(vertex, state.curve.nb_vertices(), OPERATION, "vertex");
+  // Copy: the list around `vertex` changes as the edges are edited.
+  auto const around = state.curve.edges_around_vertex(vertex);
+  if (around.size() != 2) {
+    throw LumoraException{absl::StrCat("[", OPERATION, "] vertex ", vertex, " has ", around.size(),
+                                       " edge ends around it, not 2")};
+  }
+  if (around[0].edge_id == around[1].edge_id) {
+    throw LumoraException{
+        absl::StrCat("[", OPERATION, "] vertex ", vertex, " holds loop edge ", around[0].edge_id)};
+  }
+  auto const kept_far = state.curve.edge_vertex(around[0].opposite());
+  auto const removed_far = state.curve.edge_vertex(around[1].opposite());
+  if (kept_far == removed_far || kept_far == vertex || removed_far == vertex) {
+    throw LumoraException{absl::StrCat("[", OPERATION, "] the two edges around vertex ", vertex,
+                                       " both lead to vertex ", removed_far)};
+  }
+  auto const was_synchronized = state.indexed_revision == state.curve.revision();
+  auto const kept = around[0].edge_id;
+  auto const removed = around[1].edge_id;
+  state.builder.disconnect_edge(removed);
+  state.builder.set_edge_vertex(around[0], removed_far);
+  detach_vertex(vertex);
+  if (was_synchronized) {
+    state.index.remove(removed);
+    state.index_edge(kept);
+    state.indexed_revision = state.curve.revision();
+  }
+  return JoinEdgesInfo{kept, removed, vertex};
 }
 
 }  // namespace velk

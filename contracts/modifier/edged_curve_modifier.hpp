@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include <geometry/point.hpp>
 #include <mesh/edged_curve.hpp>
@@ -47,12 +48,33 @@ class VELK_MODIFIER_EDGED_CURVE_API EdgedCurveModifier<1> : public GraphModifier
   // Moves a vertex to `point`.
   virtual void move_point(index_t vertex, Point<1> const& point);
 
+  // Result of a join: the edge that remains, the edge and the vertex that were detached.
+  struct JoinEdgesInfo {
+    index_t kept_edge;
+    index_t removed_edge;
+    index_t removed_vertex;
+  };
+
+  // Undoes a split: the two edges around `vertex` become one. The edge listed first around
+  // the vertex is kept, its end at the vertex moved to the far end of the second edge (its
+  // orientation is kept); the second edge and the vertex are detached (kept until cleaned).
+  // Attributes are not touched. Throws `LumoraException`, changing nothing, unless the
+  // vertex has exactly two edges around it, neither a loop, leading to two other distinct
+  // vertices.
+  virtual JoinEdgesInfo join_edges(index_t vertex);
+
   EdgedCurve<1> const& curve() const;
 
   // The live edge containing `point` (within the tolerance): `initial` when it does,
   // otherwise the one with the smallest lower end. Empty when none does or the point is
   // not finite. O(log n); see `detail::find_containing_edge`.
   std::optional<index_t> containing_edge(Point<1> const& point, index_t initial) const;
+
+  // The live edges whose interval (between their two end points) meets [low, high], ends
+  // included and no tolerance added, in order of lower end, then of index. Empty when
+  // `low > high` or either is NaN; infinite bounds are fine. O(log n + answer) expected
+  // for a curve whose edges do not nest.
+  std::vector<index_t> edges_overlapping(double low, double high) const;
 
  private:
   struct Impl;

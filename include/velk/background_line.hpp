@@ -1,6 +1,10 @@
 // Everything a host needs to use the background line library: the library's classes and
 // every outside type their interfaces name.
 //
+//   velk::BackgroundLineSession line{{0.0, 10.0, 20.0, 30.0}};   // the one-object way
+//   line.insert("well-1", {5.0, 15.0, 25.0});
+//
+//   // or the underlying classes, wired by hand:
 //   velk::BackgroundLineLibrary::initialize();
 //   velk::internal::BackgroundLine line{curve};
 //   velk::internal::BackgroundLineBuilder line_builder{line};
@@ -31,5 +35,7 @@
 #include <velk/background_line/background_line_inserter.hpp>
 #include <velk/background_line/background_line_library.hpp>
 #include <velk/background_line/background_line_modifier.hpp>
+#include <velk/background_line/element_removal_info.hpp>
 #include <velk/background_line/macro_info_1d.hpp>
 #include <velk/background_line/macro_info_builder_1d.hpp>
+#include <velk/background_line_session.hpp>

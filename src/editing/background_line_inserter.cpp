@@ -41,6 +41,8 @@ ElementInsertionInfo BackgroundLineInserter::Impl::insert_edges(EdgedCurve<1> co
     element_search.reinitialize_elements_tree(curve);
     cached_clean_stamp = modifier.clean_stamp();
   }
+  inserted_vertices = curve.vertex_attribute_manager().find_attribute<std::uint8_t>(
+      BackgroundLine::INSERTED_VERTEX_ATTRIBUTE_NAME);
   ElementInsertionInfo report;
   ProgressLogger progress{Logger::LEVEL::info,
                           absl::StrCat("Insertion of curve ", as_absl(input.name()), " (",
@@ -135,6 +137,14 @@ BackgroundLineInserter::BackgroundLineInserter(ModifiableObject<BackgroundLine> 
     : impl_{std::make_unique<Impl>(object.object, object.modifier, builder)} {}
 
 BackgroundLineInserter::~BackgroundLineInserter() = default;
+
+ElementRemovalInfo BackgroundLineInserter::remove_curve(EdgedCurve<1> const& input) {
+  return impl_->remove_curve(input.id());
+}
+
+ElementRemovalInfo BackgroundLineInserter::remove_curve(uuid const& input_id) {
+  return impl_->remove_curve(input_id);
+}
 
 ElementInsertionInfo BackgroundLineInserter::insert_curve(EdgedCurve<1> const& input) {
   absl::InlinedVector<index_t, 64> edges(input.nb_edges());

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,9 @@ class BackgroundLineInserter::Impl {
   ElementInsertionInfo insert_edges(EdgedCurve<1> const& input, absl::Span<index_t const> edges);
 
   unsigned nb_element_search_rebuilds() const { return element_search.nb_rebuilds(); }
+
+  // `BackgroundLineInserter::remove_curve` (background_line_remover.cpp).
+  ElementRemovalInfo remove_curve(uuid const& input_id);
 
  private:
   // Places both end vertices of the input edge (vertex 0 first), records each as a macro
@@ -49,6 +53,10 @@ class BackgroundLineInserter::Impl {
   std::uint32_t cached_clean_stamp;
   BackgroundLineBuilder& builder;
   EdgedCurveModifier<1>& modifier;
+
+  // The curve's marks of the vertices insertions created (null until the first split made
+  // by an insertion); found again at each call.
+  std::shared_ptr<VariableAttribute<std::uint8_t>> inserted_vertices;
 
   // Scratch of the walk, kept between calls so that walks do not allocate once warm.
   std::vector<index_t> walk_edges;

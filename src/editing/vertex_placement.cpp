@@ -46,7 +46,13 @@ index_t BackgroundLineInserter::Impl::insert_point_in_edge(index_t edge, Point<1
   }
   debug_lines::write(debug_line, debug_lines::SPLIT);
   auto const split = modifier.split_edge(edge, point);
-  return modifier.updated_vertex(split.new_vertex);
+  auto const vertex = modifier.updated_vertex(split.new_vertex);
+  if (!inserted_vertices) {
+    inserted_vertices = curve.vertex_attribute_manager().find_or_create_attribute<std::uint8_t>(
+        BackgroundLine::INSERTED_VERTEX_ATTRIBUTE_NAME, 0);
+  }
+  inserted_vertices->set_value(vertex, BackgroundLine::INSERTED_VERTEX_MARK);
+  return vertex;
 }
 
 }  // namespace velk::internal

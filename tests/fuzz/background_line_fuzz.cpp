@@ -1,8 +1,9 @@
 // Fuzz target of the background line: reads a byte string as a background curve, a few input
 // curves and a sequence of operations (insertions of whole curves or listed edges, splits,
-// collapses, moves, cleans, path queries, clones), and checks after each operation that the
-// curve is consistent, that the macro-information store covers it, and that no macro
-// information already recorded was lost or changed beyond what the operation documents.
+// collapses, moves, cleans, path queries, clones, curve removals), and checks after each
+// operation that the curve is consistent, that the macro-information store covers it, and
+// that no macro information already recorded was lost or changed beyond what the operation
+// documents.
 // After an insertion it also checks that each placed vertex lies at its input point and
 // records it, that a point refused as "Failed to insert vertex." lies on no live edge, and
 // (where no vertex has more than two edges) that the path query follows every edge reported
@@ -52,6 +53,7 @@ using velk::internal::BackgroundLineBuilder;
 using velk::internal::BackgroundLineInserter;
 using velk::internal::BackgroundLineModifier;
 using velk::internal::ElementInsertionInfo;
+using velk::internal::ElementRemovalInfo;
 using velk::reliability::same;
 using velk::reliability::Snapshot;
 using velk::reliability::take_snapshot;
@@ -61,6 +63,9 @@ constexpr std::size_t MAX_OPERATIONS = 48;
 constexpr index_t MAX_BACKGROUND_VERTICES = 32;
 constexpr index_t MAX_INPUT_VERTICES = 12;
 constexpr index_t MAX_EDGES_BEFORE_STOP = 600;
+// Operation bytes from this value on remove a curve.
+constexpr std::uint8_t REMOVE_FROM_BYTE = 247;
+constexpr unsigned REMOVE_CODE = 13;
 
 [[noreturn]] void fail(std::string_view what) {
   std::fprintf(stderr, "background line fuzz finding: %.*s\n", static_cast<int>(what.size()),
@@ -401,6 +406,99 @@ void insert(Session& session, EdgedCurve<1> const& input, std::vector<index_t> c
   }
 }
 
+template <typename Entry>
+std::vector<Entry> without(std::vector<Entry> list, velk::uuid const& id) {
+  list.erase(std::remove_if(list.begin(), list.end(),
+                            [&id](Entry const& entry) { return entry.mesh_id == id; }),
+             list.end());
+  return list;
+}
+
+// A removal: nothing names the curve afterwards; every other list is what it was without
+// the curve's entries, in the same order; the counts are the entries that were on live edges
+// and on vertices with edges; each merged vertex was made by an insertion, carried nothing
+// and lost its edges, one live edge going with it.
+void remove(Session& session, velk::uuid const& id, bool clean_after) {
+  auto const& line = *session.line;
+  auto const& curve = line.line();
+  auto const before = take_snapshot(line);
+  std::size_t expected_vertices = 0;
+  std::size_t expected_elements = 0;
+  std::size_t live_before = 0;
+  for (index_t vertex = 0; vertex < before.nb_vertices; ++vertex) {
+    if (before.around[vertex].empty()) continue;
+    for (auto const& macro_vertex : before.macro_vertices[vertex]) {
+      expected_vertices += macro_vertex.mesh_id == id ? 1 : 0;
+    }
+  }
+  for (index_t edge = 0; edge < before.nb_edges; ++edge) {
+    if (before.detached[edge]) continue;
+    ++live_before;
+    for (auto const& element : before.macro_elements[edge]) {
+      expected_elements += element.mesh_id == id ? 1 : 0;
+    }
+  }
+  ElementRemovalInfo report;
+  try {
+    report = session.inserter->remove_curve(id);
+  } catch (LumoraException const& error) {
+    fail(absl::StrCat("remove_curve threw: ", error.what()));
+  }
+  check_structure(line, "removal");
+  auto const after = take_snapshot(line);
+  if (after.nb_vertices != before.nb_vertices || after.nb_edges != before.nb_edges) {
+    fail("a removal created or deleted elements");
+  }
+  if (report.macro_vertices_removed != expected_vertices ||
+      report.macro_elements_removed != expected_elements) {
+    fail(absl::StrCat("removal reported ", report.macro_vertices_removed, " macro vertices and ",
+                      report.macro_elements_removed, " macro elements, expected ",
+                      expected_vertices, " and ", expected_elements));
+  }
+  auto const marks = curve.vertex_attribute_manager().find_attribute<std::uint8_t>(
+      BackgroundLine::INSERTED_VERTEX_ATTRIBUTE_NAME);
+  std::size_t merged = 0;
+  for (index_t vertex = 0; vertex < after.nb_vertices; ++vertex) {
+    if (after.macro_vertices[vertex] != without(before.macro_vertices[vertex], id)) {
+      fail(absl::StrCat("removal left vertex ", vertex, " with a wrong list"));
+    }
+    if (before.around[vertex].empty() || !after.around[vertex].empty()) continue;
+    ++merged;
+    if (before.around[vertex].size() != 2 || !after.macro_vertices[vertex].empty() || !marks ||
+        marks->value(vertex) != BackgroundLine::MERGED_VERTEX_MARK) {
+      fail(absl::StrCat("removal merged vertex ", vertex, " which it must not"));
+    }
+  }
+  std::size_t live_after = 0;
+  for (index_t edge = 0; edge < after.nb_edges; ++edge) {
+    if (after.macro_elements[edge] != without(before.macro_elements[edge], id)) {
+      fail(absl::StrCat("removal left edge ", edge, " with a wrong list"));
+    }
+    if (!after.detached[edge]) ++live_after;
+    if (after.detached[edge] && !before.detached[edge]) {
+      auto const ends = curve.edge_vertices(edge);
+      if (!after.around[ends[0]].empty() && !after.around[ends[1]].empty()) {
+        fail(absl::StrCat("removal detached edge ", edge, " without merging a vertex of it"));
+      }
+    }
+  }
+  if (merged != report.vertices_merged || live_after + merged != live_before) {
+    fail(absl::StrCat("removal reported ", report.vertices_merged, " merges; ", merged,
+                      " vertices lost their edges, live edges went from ", live_before, " to ",
+                      live_after));
+  }
+  // Once more: nothing left to remove.
+  if (session.inserter->remove_curve(id) != ElementRemovalInfo{}) {
+    fail("a second removal of the same curve found something");
+  }
+  check_unchanged(after, line, "second removal");
+  if (clean_after) {
+    session.modifier.clean_edges();
+    session.modifier.clean_vertices();
+    check_structure(line, "clean after removal");
+  }
+}
+
 void compare_clone(BackgroundLine const& original, EdgedCurve<1> const& copy,
                    BackgroundLine const* copy_line) {
   auto const& curve = original.line();
@@ -440,7 +538,10 @@ void run(Bytes& in) {
     auto& line = *session->line;
     auto const& curve = line.line();
     if (curve.nb_edges() > MAX_EDGES_BEFORE_STOP) return;
-    auto const code = in.byte() % 13;
+    // The nine top byte values remove a curve; the others keep the meaning they had before
+    // removal existed, so that the corpus still replays what it was made for.
+    auto const op = in.byte();
+    auto const code = op >= REMOVE_FROM_BYTE ? REMOVE_CODE : op % 13;
     auto const pick_input = [&]() -> EdgedCurve<1> const& {
       return *inputs[in.byte() % inputs.size()];
     };
@@ -641,6 +742,16 @@ void run(Bytes& in) {
         session->inserter = std::make_unique<BackgroundLineInserter>(
             velk::internal::ModifiableObject<BackgroundLine>{line, session->modifier},
             session->line_builder);
+        break;
+      }
+      case REMOVE_CODE: {
+        // One of the inputs, the background curve itself (inserted into itself), or a curve
+        // never inserted.
+        auto const which = in.byte();
+        auto const id = which % 4 == 3   ? velk::uuid{}
+                        : which % 4 == 2 ? curve.id()
+                                         : inputs[which % inputs.size()]->id();
+        remove(*session, id, which & 4);
         break;
       }
       default: {

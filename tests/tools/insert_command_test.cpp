@@ -46,8 +46,10 @@ TEST(ToolInsert, ExampleFileGivesKnownResult) {
 
 TEST(ToolInsert, SmallCasesGiveKnownResults) {
   // An edge across two background parts that only touch (its walk stops), an edge whose two
-  // ends snap onto one vertex, and an edge inserted twice through an `insert` list.
-  for (std::string const name : {"walk_stopped", "snapped_onto_one_vertex", "repeated_insert"}) {
+  // ends snap onto one vertex, an edge inserted twice through an `insert` list, and a curve
+  // removed after the insertions (the vertices only it needed are merged back).
+  for (std::string const name :
+       {"walk_stopped", "snapped_onto_one_vertex", "repeated_insert", "removed_curve"}) {
     SCOPED_TRACE(name);
     ScratchDirectory work;
     auto const result = insert_quietly(case_file(name + ".json"), work);

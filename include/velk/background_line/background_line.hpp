@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <tuple>
@@ -74,6 +75,17 @@ class VELK_BACKGROUND_LINE_API BackgroundLine : public MacroInfo1D {
   std::optional<std::vector<index_t>> macro_edge_path(std::array<index_t, 2> const& vertices,
                                                       MeshEdge const& macro_edge,
                                                       index_t step_limit) const;
+
+  // The vertex attribute (`std::uint8_t`) by which the inserter marks the vertices it
+  // creates (`INSERTED_VERTEX_MARK`), so that `BackgroundLineInserter::remove_curve` merges
+  // back only those; a vertex merged away is marked `MERGED_VERTEX_MARK` until
+  // `clean_vertices` removes it. Every other vertex holds 0. The attribute belongs to the
+  // curve, not to the macro information: made at the first split an insertion makes, it
+  // follows renumbering, is copied by `clone` and `clone_line`, and stays when the
+  // background line is destroyed.
+  static constexpr char const* INSERTED_VERTEX_ATTRIBUTE_NAME = "velk_inserted_vertices";
+  static constexpr std::uint8_t INSERTED_VERTEX_MARK = 1;
+  static constexpr std::uint8_t MERGED_VERTEX_MARK = 2;
 
   // The step limit of the two-argument `macro_edge_path`.
   static constexpr index_t DEFAULT_PATH_STEP_LIMIT = 1000;

@@ -3,6 +3,7 @@
 //   velk::internal::BackgroundLineInserter inserter{{line, modifier}, line_builder};
 //   velk::internal::ElementInsertionInfo report = inserter.insert_curve(input);
 //   report.status(0);   // INSERTION_STATUS::inserted
+//   inserter.remove_curve(input);   // and out again: ElementRemovalInfo
 #pragma once
 
 #include <memory>
@@ -14,6 +15,7 @@
 #include <mesh/edged_curve.hpp>
 #include <velk/background_line/background_line.hpp>
 #include <velk/background_line/background_line_builder.hpp>
+#include <velk/background_line/element_removal_info.hpp>
 
 namespace velk::internal {
 
@@ -56,6 +58,25 @@ class VELK_BACKGROUND_LINE_API BackgroundLineInserter {
   // of range throws the kernel's index error when its turn comes.
   ElementInsertionInfo insert_curve_edges(EdgedCurve<1> const& input,
                                           absl::Span<index_t const> edges);
+
+  // Removes the input curve `input` (found by its uuid) from the background, the inverse of
+  // its insertions:
+  // - every macro vertex and macro element naming the curve is removed, wherever it was
+  //   recorded (detached elements too; an element inserted twice is removed twice);
+  // - then every background vertex that an insertion created by a split, that now carries
+  //   no macro vertex, has exactly two edges (leading to two other vertices, the vertex
+  //   lying between them) and whose two edges carry the same macro elements as multisets,
+  //   is merged away: the modifier's `join_edges` makes its two edges one again. Vertices
+  //   of the caller's background and those of the caller's own splits are never merged
+  //   (see `BackgroundLine::INSERTED_VERTEX_ATTRIBUTE_NAME`).
+  // Returns the counts; a curve never inserted changes nothing and gives zeros. Costs in
+  // proportion to the background elements that carried the curve, times a log factor.
+  // The joined edges and merged vertices are detached, for `clean_edges` and
+  // `clean_vertices` as after any edit. Nothing is rolled back when a call throws.
+  ElementRemovalInfo remove_curve(EdgedCurve<1> const& input);
+
+  // The same, for the curve with uuid `input_id` (the curve object may no longer exist).
+  ElementRemovalInfo remove_curve(uuid const& input_id);
 
   // How many times the element search was rebuilt: at the first insertion and whenever
   // the modifier's clean stamp changed since the last one.

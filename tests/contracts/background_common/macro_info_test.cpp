@@ -55,10 +55,11 @@ struct TwoEdges {
 TEST(MacroInfo, InitializePutsVertexListsOnTheFirstManagerAndEdgeListsOnTheSecond) {
   TwoEdges mesh;
   CurveStore store{mesh.curve};
+  // Each list beside its footprint (names in lexicographic order).
   EXPECT_EQ(mesh.curve.vertex_attribute_manager().attribute_names(),
-            Names{MacroInfo::VERTEX_ATTRIBUTE_NAME});
+            (Names{MacroInfo::VERTEX_FOOTPRINT_ATTRIBUTE_NAME, MacroInfo::VERTEX_ATTRIBUTE_NAME}));
   EXPECT_EQ(mesh.curve.edge_attribute_manager().attribute_names(),
-            Names{MacroInfo::EDGE_ATTRIBUTE_NAME});
+            (Names{MacroInfo::EDGE_FOOTPRINT_ATTRIBUTE_NAME, MacroInfo::EDGE_ATTRIBUTE_NAME}));
   EXPECT_TRUE(store.macro_vertices(2).empty());
   EXPECT_TRUE(store.macro_elements(1).empty());
 

@@ -1,9 +1,12 @@
 #include <modifier/edged_curve_modifier.hpp>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <initializer_list>
+#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -184,6 +187,61 @@ TEST(EdgedCurveModifier, CleanRenumbersAndAttributesFollowTheirElements) {
   EXPECT_EQ(edited.x(2), 0.75);
   EXPECT_EQ(store.macro_vertices(1), (std::vector<velk::MeshVertex>{{input, 9}}));
   EXPECT_EQ(edited.modifier.clean_edges(), (Indices{0, 1}));
+}
+
+// After random splits, collapses and moves (nested and overlapping intervals included), the
+// edges met by a range are those a scan of every live edge finds, in (lower end, index) order.
+TEST(EdgedCurveModifier, EdgesOverlappingAgreesWithAScan) {
+  for (unsigned seed = 1; seed <= 30; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random{seed};
+    std::uniform_real_distribution<double> unit{0.0, 1.0};
+    EditedCurve edited{{0.0, 10.0, 4.0, 20.0, 15.0, 30.0}};
+    auto const live = [&] {
+      Indices edges;
+      for (index_t edge = 0; edge < edited.curve.nb_edges(); ++edge) {
+        if (!edited.curve.is_edge_detached(edge)) edges.push_back(edge);
+      }
+      return edges;
+    };
+    for (int step = 0; step < 40; ++step) {
+      auto const edges = live();
+      auto const edge = edges[random() % edges.size()];
+      auto const ends = edited.curve.edge_vertices(edge);
+      auto const a = edited.x(ends[0]);
+      auto const b = edited.x(ends[1]);
+      switch (random() % 4) {
+        case 0:
+        case 1:
+          if (std::abs(b - a) > 1e-6)
+            edited.modifier.split_edge(edge, at(a + (b - a) * unit(random)));
+          break;
+        case 2:
+          if (edges.size() > 3) edited.modifier.collapse_edge(edge, at(a));
+          break;
+        default:
+          edited.modifier.move_point(ends[random() % 2], at(30.0 * unit(random)));
+      }
+      for (int query = 0; query < 5; ++query) {
+        auto low = 32.0 * unit(random) - 1.0;
+        auto high = query == 0 ? low : 32.0 * unit(random) - 1.0;
+        if (low > high) std::swap(low, high);
+        std::vector<std::pair<double, index_t>> met;
+        for (auto const candidate : live()) {
+          auto const& vertices = edited.curve.edge_vertices(candidate);
+          auto const first = std::min(edited.x(vertices[0]), edited.x(vertices[1]));
+          auto const second = std::max(edited.x(vertices[0]), edited.x(vertices[1]));
+          if (first <= high && second >= low) met.emplace_back(first, candidate);
+        }
+        std::sort(met.begin(), met.end());
+        Indices expected;
+        for (auto const& entry : met) expected.push_back(entry.second);
+        EXPECT_EQ(edited.modifier.edges_overlapping(low, high), expected)
+            << "[" << low << ", " << high << "] after step " << step;
+      }
+    }
+    EXPECT_EQ(edited.modifier.edges_overlapping(2.0, 1.0), Indices{});
+  }
 }
 
 }  // namespace

@@ -1,0 +1,226 @@
+// One object for the whole job: a background line built from points, the input curves
+// inserted into it by name, and the answers keyed by those names.
+//
+//   #include <velk/background_line.hpp>
+//
+//   // A background of three edges over [0, 30], then one input curve of two edges.
+//   velk::BackgroundLineSession line{{0.0, 10.0, 20.0, 30.0}};
+//   auto const report = line.insert("well-1", {5.0, 15.0, 25.0});
+//   line.clean();  // drops the edges the splits replaced; renumbers
+//
+//   for (auto const& entry : report) {
+//     std::cout << "input edge " << entry.edge << ": "
+//               << velk::BackgroundLineSession::status_name(entry.status) << "\n";
+//   }
+//   auto const vertex = line.vertex_of("well-1", 0);  // empty when not inserted
+//   std::cout << "vertex 0 of well-1 is background vertex " << *vertex << "\n";
+//   auto const path = line.path("well-1", 0);  // empty when not inserted
+//   std::cout << "edge 0 of well-1 runs along background edges";
+//   for (auto const edge : *path) std::cout << " " << edge;
+//   std::cout << "\n";
+//   for (auto const& piece : line.overlapping(12.0, 18.0)) {
+//     std::cout << "[" << piece.start << ", " << piece.end << "] edge " << piece.edge;
+//     std::cout << " carries";
+//     for (auto const& carried : piece.carried) {
+//       std::cout << " " << carried.curve << ":" << carried.index;
+//     }
+//     std::cout << "\n";
+//   }
+//
+// prints
+//
+//   input edge 0: inserted
+//   input edge 1: inserted
+//   vertex 0 of well-1 is background vertex 4
+//   edge 0 of well-1 runs along background edges 1 2
+//   [10, 15] edge 2 carries well-1:0
+//   [15, 20] edge 3 carries well-1:1
+#pragma once
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <absl/types/span.h>
+
+#include <background_common/element_insertion_info.hpp>
+#include <basic/common.hpp>
+#include <basic/lumora_exception.hpp>
+#include <geometry/tolerance.hpp>
+#include <mesh/edged_curve.hpp>
+#include <velk/background_line/background_line.hpp>
+#include <velk/background_line/element_removal_info.hpp>
+#include <velk/background_line/velk_background_line_export.hpp>
+
+namespace velk {
+
+// Thrown for a caller's bad argument (a malformed curve, an unknown or repeated name, an
+// index out of range, a coordinate that cannot be scaled), always before anything changed.
+// A `LumoraException`, so one handler catches both; the Python module maps it to
+// `ValueError` and every other `LumoraException` to its `Error`.
+class VELK_BACKGROUND_LINE_API InvalidArgument : public LumoraException {
+ public:
+  using LumoraException::LumoraException;
+  ~InvalidArgument() override;
+};
+
+// A vertex or an edge of a named input curve.
+struct CurveElement {
+  std::string curve;
+  index_t index;
+
+  friend bool operator==(CurveElement const& lhs, CurveElement const& rhs) {
+    return lhs.index == rhs.index && lhs.curve == rhs.curve;
+  }
+  friend bool operator!=(CurveElement const& lhs, CurveElement const& rhs) { return !(lhs == rhs); }
+};
+
+// The outcome of inserting one input edge.
+struct InsertedEdge {
+  using STATUS = internal::ElementInsertionInfo::INSERTION_STATUS;
+  index_t edge;
+  STATUS status;
+};
+
+// A background edge met by `BackgroundLineSession::overlapping`: its index, its interval
+// (`start <= end`, in the caller's units) and the input edges it carries.
+struct OverlappingEdge {
+  index_t edge;
+  double start;
+  double end;
+  std::vector<CurveElement> carried;
+};
+
+// Owns a background curve, its background line with the builder, modifier and inserter that
+// edit it, and every inserted input curve under its name. Everything the lower-level classes
+// need (initialisation, builders, lifetimes, uuids) is handled inside.
+//
+// Units: the library snaps within the absolute `GEOMETRIC_TOLERANCE`. The session takes a
+// snapping tolerance in the caller's units instead and multiplies every coordinate by a power
+// of two, 2^`scale_exponent()`, chosen so that the tolerance becomes `GEOMETRIC_TOLERANCE`
+// within a factor of sqrt(2); `tolerance()` is the tolerance actually applied. Scaling by a
+// power of two is exact, so no digit of any coordinate changes, and every coordinate this class
+// returns is divided back. The objects behind `background_line()` hold the scaled values.
+//
+// Movable (a moved-from session may only be destroyed or assigned to), not copyable. One
+// thread at a time; the library's `Logger` is process-wide.
+class VELK_BACKGROUND_LINE_API BackgroundLineSession {
+ public:
+  using Edge = std::array<index_t, 2>;
+  using STATUS = InsertedEdge::STATUS;
+
+  // The background: one vertex per point, joined by `edges`, or by a chain through the points
+  // in order when `edges` is empty. `tolerance` is the snapping tolerance in the points' units
+  // (positive and finite); `name` names the background curve. Initialises the library.
+  // Throws `InvalidArgument` for a non-finite point, an edge index out of range, an edge from
+  // a vertex to itself, a bad tolerance, or a coordinate whose scaled value would overflow or
+  // lose digits (become subnormal).
+  explicit BackgroundLineSession(absl::Span<double const> points, absl::Span<Edge const> edges = {},
+                                 double tolerance = GEOMETRIC_TOLERANCE,
+                                 std::string name = "background");
+  ~BackgroundLineSession();
+  BackgroundLineSession(BackgroundLineSession&& other) noexcept;
+  BackgroundLineSession& operator=(BackgroundLineSession&& other) noexcept;
+  BackgroundLineSession(BackgroundLineSession const&) = delete;
+  BackgroundLineSession& operator=(BackgroundLineSession const&) = delete;
+
+  // Builds the input curve `name` from `points` and `edges` (a chain through the points when
+  // empty) and inserts its edges `only` (every edge, in index order, when empty; listed ones in
+  // list order, once per occurrence, otherwise). Returns one entry per inserted edge, in
+  // insertion order. Names are unique and not empty.
+  //
+  // Everything is checked before anything is inserted: the arguments (`InvalidArgument`, as
+  // for the constructor, plus an empty or taken name and an index of `only` out of range), then
+  // that every point to insert lies on a background edge within the tolerance
+  // (`LumoraException` "[BackgroundLineSession::insert] ... lies on no background edge"). Should
+  // the library still fail part-way, its `LumoraException` passes and the curve stays
+  // registered with the edges inserted before. Invalidates nothing this class returned (it
+  // returns values); may split background edges, which `clean()` then removes.
+  std::vector<InsertedEdge> insert(std::string const& name, absl::Span<double const> points,
+                                   absl::Span<Edge const> edges = {},
+                                   absl::Span<index_t const> only = {});
+
+  // Takes the curve `name` out again: every macro vertex and element that names it, and the
+  // background vertices its insertion alone needed (their two edges are joined back). The
+  // name is then free. Returns the library's counts. `InvalidArgument` for an unknown name.
+  // May detach background edges, which `clean()` then removes.
+  internal::ElementRemovalInfo remove(std::string_view name);
+
+  // Removes the edges that insertions split (detached ones) and renumbers the edges, and the
+  // vertices if any went; indices read before no longer hold.
+  void clean();
+
+  // --- The background ------------------------------------------------------------------
+
+  std::string const& name() const;
+  index_t nb_vertices() const;
+  // Edges, detached ones (split and not yet cleaned) included.
+  index_t nb_edges() const;
+  // The coordinate of a vertex; `InvalidArgument` when out of range.
+  double point(index_t vertex) const;
+  // Every vertex's coordinate, by index.
+  std::vector<double> points() const;
+  // An edge's two vertices; `InvalidArgument` when out of range.
+  Edge edge(index_t edge) const;
+  // Every edge's two vertices, by index, detached edges included.
+  std::vector<Edge> edges() const;
+  // Whether a split replaced the edge (it then carries nothing new and `clean()` removes it);
+  // `InvalidArgument` when out of range.
+  bool is_edge_detached(index_t edge) const;
+
+  // The snapping tolerance applied, in the caller's units, and the power of two that scales
+  // the caller's coordinates into the library's.
+  double tolerance() const;
+  int scale_exponent() const;
+
+  // The underlying background line, for the full API; its coordinates are scaled. Valid as
+  // long as this session (moves included).
+  internal::BackgroundLine const& background_line() const;
+
+  // --- The input curves ----------------------------------------------------------------
+
+  // Names of the inserted curves, in insertion order.
+  std::vector<std::string> curve_names() const;
+  bool has_curve(std::string_view name) const;
+  // The input curve as built (scaled coordinates); `InvalidArgument` for an unknown name.
+  EdgedCurve<1> const& curve(std::string_view name) const;
+
+  // --- Answers keyed by name -----------------------------------------------------------
+
+  // The input vertices a background vertex carries, in the order recorded; `InvalidArgument`
+  // when out of range.
+  std::vector<CurveElement> macro_vertices(index_t vertex) const;
+
+  // The input edges a background edge carries, in the order recorded; `InvalidArgument` when
+  // out of range.
+  std::vector<CurveElement> macro_elements(index_t edge) const;
+
+  // The background vertex that carries input vertex `vertex` of curve `name` (the lowest
+  // index if several do); empty when that vertex was not inserted. O(log n) expected.
+  // `InvalidArgument` for an unknown name or a vertex out of range.
+  std::optional<index_t> vertex_of(std::string_view name, index_t vertex) const;
+
+  // The chain of background edges, in order from the edge's first vertex to its second, that
+  // carries input edge `edge` of curve `name`: empty for an edge whose ends landed on one
+  // vertex; missing when the edge was not inserted or its insertion stopped (`walk_stopped`).
+  // No length limit. `InvalidArgument` for an unknown name or an edge out of range.
+  std::optional<std::vector<index_t>> path(std::string_view name, index_t edge) const;
+
+  // The live background edges that share more than an end point with [a, b] (for a == b:
+  // that contain the point), in axis order (lower end, then index), each with the input edges
+  // it carries. Infinite bounds are fine. O(log n + answer) expected through the modifier's
+  // position index. `InvalidArgument` when a bound is NaN or a > b.
+  std::vector<OverlappingEdge> overlapping(double a, double b) const;
+
+  // "inserted" or "walk_stopped".
+  static std::string_view status_name(STATUS status);
+
+ private:
+  class Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace velk

@@ -1,0 +1,460 @@
+#include <velk/background_line_session.hpp>
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <numeric>
+
+#include <absl/container/flat_hash_map.h>
+#include <absl/strings/str_cat.h>
+
+#include <basic/strings.hpp>
+#include <geometry/point.hpp>
+#include <mesh/edged_curve_builder.hpp>
+#include <velk/background_line/background_line_builder.hpp>
+#include <velk/background_line/background_line_inserter.hpp>
+#include <velk/background_line/background_line_library.hpp>
+#include <velk/background_line/background_line_modifier.hpp>
+
+namespace velk {
+
+InvalidArgument::~InvalidArgument() = default;
+
+namespace {
+
+constexpr char const* CONSTRUCT = "BackgroundLineSession::BackgroundLineSession";
+constexpr char const* INSERT = "BackgroundLineSession::insert";
+
+std::string number(double value) { return Point<1>{{value}}.string(); }
+
+[[noreturn]] void refuse(char const* operation, std::string_view what) {
+  throw InvalidArgument{absl::StrCat("[", operation, "] ", as_absl(what))};
+}
+
+// The power of two that brings `tolerance` nearest to `GEOMETRIC_TOLERANCE` (in ratio).
+int scale_exponent_for(double tolerance) {
+  if (!(tolerance > 0) || !std::isfinite(tolerance)) {
+    refuse(CONSTRUCT,
+           absl::StrCat("tolerance ", number(tolerance), " must be positive and finite"));
+  }
+  auto const exponent = std::lround(std::log2(GEOMETRIC_TOLERANCE) - std::log2(tolerance));
+  auto const applied = std::ldexp(GEOMETRIC_TOLERANCE, static_cast<int>(-exponent));
+  if (!std::isnormal(applied)) {
+    refuse(CONSTRUCT, absl::StrCat("tolerance ", number(tolerance),
+                                   " is out of the range that "
+                                   "coordinates can be scaled to"));
+  }
+  return static_cast<int>(exponent);
+}
+
+// What the checks of a curve say in their messages: "curve "well-1": " or "background: ".
+std::string subject(std::string_view curve_name, bool background) {
+  if (background) return "background: ";
+  return absl::StrCat("curve \"", as_absl(curve_name), "\": ");
+}
+
+// The points multiplied by 2^exponent, each checked: finite, and exactly representable
+// once scaled (neither overflowing nor falling to a subnormal value).
+std::vector<double> scaled_points(absl::Span<double const> points, int exponent,
+                                  char const* operation, std::string const& who) {
+  std::vector<double> scaled(points.size());
+  for (std::size_t vertex = 0; vertex < points.size(); ++vertex) {
+    auto const x = points[vertex];
+    if (!std::isfinite(x)) {
+      refuse(operation, absl::StrCat(who, "point ", vertex, " is not finite (", number(x), ")"));
+    }
+    auto const y = std::ldexp(x, exponent);
+    if (!std::isfinite(y) || (x != 0 && !std::isnormal(y))) {
+      refuse(operation, absl::StrCat(who, "point ", vertex, " (", number(x), ") ",
+                                     std::isfinite(y) ? "underflows" : "overflows",
+                                     " when scaled by 2^", exponent, " for the tolerance"));
+    }
+    scaled[vertex] = y;
+  }
+  return scaled;
+}
+
+// The given edges, each checked, or the chain through the points when none are given.
+std::vector<BackgroundLineSession::Edge> checked_edges(
+    absl::Span<BackgroundLineSession::Edge const> edges, std::size_t nb_points,
+    char const* operation, std::string const& who) {
+  std::vector<BackgroundLineSession::Edge> result;
+  if (edges.empty()) {
+    if (nb_points > 1) result.reserve(nb_points - 1);
+    for (index_t vertex = 1; vertex < nb_points; ++vertex) result.push_back({vertex - 1, vertex});
+    return result;
+  }
+  for (std::size_t edge = 0; edge < edges.size(); ++edge) {
+    for (auto const vertex : edges[edge]) {
+      if (vertex >= nb_points) {
+        refuse(operation, absl::StrCat(who, "edge ", edge, " names vertex ", vertex,
+                                       ", out of range (", nb_points, " points)"));
+      }
+    }
+    if (edges[edge][0] == edges[edge][1]) {
+      refuse(operation,
+             absl::StrCat(who, "edge ", edge, " joins vertex ", edges[edge][0], " to itself"));
+    }
+  }
+  result.assign(edges.begin(), edges.end());
+  return result;
+}
+
+void build_curve(EdgedCurveBuilder<1>& builder, std::string_view name,
+                 std::vector<double> const& points,
+                 std::vector<BackgroundLineSession::Edge> const& edges) {
+  builder.set_name(name);
+  for (auto const x : points) builder.create_point(Point<1>{{x}});
+  for (auto const& edge : edges) builder.create_edge(edge[0], edge[1]);
+}
+
+}  // namespace
+
+class BackgroundLineSession::Impl {
+ public:
+  // An input curve, its name and which of its edges were inserted.
+  struct InputCurve {
+    std::string name;
+    std::unique_ptr<EdgedCurve<1>> curve;
+    std::vector<bool> inserted;
+  };
+
+  Impl(std::string name, int exponent) : name{std::move(name)}, exponent{exponent} {}
+
+  double unscaled(double x) const { return std::ldexp(x, -exponent); }
+
+  void check_vertex(index_t vertex, char const* operation) const {
+    if (vertex >= background.nb_vertices()) {
+      refuse(operation, absl::StrCat("background vertex ", vertex, " is out of range (",
+                                     background.nb_vertices(), " vertices)"));
+    }
+  }
+
+  void check_edge(index_t edge, char const* operation) const {
+    if (edge >= background.nb_edges()) {
+      refuse(operation, absl::StrCat("background edge ", edge, " is out of range (",
+                                     background.nb_edges(), " edges)"));
+    }
+  }
+
+  InputCurve const& input(std::string_view curve_name, char const* operation) const {
+    auto const found = by_name.find(as_absl(curve_name));
+    if (found == by_name.end()) {
+      refuse(operation, absl::StrCat("no curve is named \"", as_absl(curve_name), "\""));
+    }
+    return *found->second;
+  }
+
+  std::string const& name_of(uuid const& id, char const* operation) const {
+    auto const found = by_id.find(id);
+    if (found == by_id.end()) {
+      throw LumoraException{absl::StrCat("[", operation,
+                                         "] the background records an element "
+                                         "of an unknown curve ",
+                                         id.string())};
+    }
+    return found->second->name;
+  }
+
+  std::vector<CurveElement> named(std::vector<MeshElement> const& elements,
+                                  char const* operation) const {
+    std::vector<CurveElement> result;
+    result.reserve(elements.size());
+    for (auto const& element : elements) {
+      result.push_back({name_of(element.mesh_id, operation), element.element_id});
+    }
+    return result;
+  }
+
+  // The lowest background vertex that carries the input vertex, looked for among the ends
+  // of the live edges near its point: a placed vertex lies within the tolerance of the
+  // point, and splits keep it the end of live edges.
+  std::optional<index_t> carrier(InputCurve const& input, index_t vertex) const {
+    auto const x = input.curve->point(vertex).value(0);
+    MeshVertex const macro{input.curve->id(), vertex};
+    std::optional<index_t> best;
+    for (auto const edge :
+         modifier.edges_overlapping(x - 2 * GEOMETRIC_TOLERANCE, x + 2 * GEOMETRIC_TOLERANCE)) {
+      for (auto const end : background.edge_vertices(edge)) {
+        if (best && *best <= end) continue;
+        auto const& carried = line.macro_vertices(end);
+        if (std::find(carried.begin(), carried.end(), macro) != carried.end()) best = end;
+      }
+    }
+    return best;
+  }
+
+  // The index of the first point of the edges to insert that lies on no background edge.
+  std::optional<index_t> point_off_background(std::vector<double> const& points,
+                                              std::vector<Edge> const& edges,
+                                              absl::Span<index_t const> only) const {
+    std::vector<bool> checked(points.size(), false);
+    auto const off = [&](index_t vertex) {
+      if (checked[vertex]) return false;
+      checked[vertex] = true;
+      return !modifier.containing_edge(Point<1>{{points[vertex]}}, NO_ID).has_value();
+    };
+    auto const count = only.empty() ? edges.size() : only.size();
+    for (std::size_t entry = 0; entry < count; ++entry) {
+      auto const& edge = edges[only.empty() ? entry : only[entry]];
+      for (auto const vertex : edge) {
+        if (off(vertex)) return vertex;
+      }
+    }
+    return std::nullopt;
+  }
+
+  std::string name;
+  int exponent;
+  // Declared so that they are destroyed in reverse: the inserter, modifier and builders
+  // before the background line, the background line before its curve.
+  EdgedCurve<1> background;
+  EdgedCurveBuilder<1> background_builder{background};
+  internal::BackgroundLine line{background};
+  internal::BackgroundLineBuilder line_builder{line};
+  internal::BackgroundLineModifier modifier{line, line_builder, background_builder};
+  internal::BackgroundLineInserter inserter{{line, modifier}, line_builder};
+
+  // The input curves in insertion order, and by name and by uuid.
+  std::vector<std::unique_ptr<InputCurve>> curves;
+  absl::flat_hash_map<std::string, InputCurve*> by_name;
+  absl::flat_hash_map<uuid, InputCurve*> by_id;
+};
+
+BackgroundLineSession::BackgroundLineSession(absl::Span<double const> points,
+                                             absl::Span<Edge const> edges, double tolerance,
+                                             std::string name) {
+  auto const exponent = scale_exponent_for(tolerance);
+  auto const who = subject(name, true);
+  auto scaled = scaled_points(points, exponent, CONSTRUCT, who);
+  auto const all_edges = checked_edges(edges, points.size(), CONSTRUCT, who);
+  BackgroundLineLibrary::initialize();
+  impl_ = std::make_unique<Impl>(std::move(name), exponent);
+  build_curve(impl_->background_builder, impl_->name, scaled, all_edges);
+}
+
+BackgroundLineSession::~BackgroundLineSession() = default;
+BackgroundLineSession::BackgroundLineSession(BackgroundLineSession&& other) noexcept = default;
+BackgroundLineSession& BackgroundLineSession::operator=(BackgroundLineSession&& other) noexcept =
+    default;
+
+std::vector<InsertedEdge> BackgroundLineSession::insert(std::string const& name,
+                                                        absl::Span<double const> points,
+                                                        absl::Span<Edge const> edges,
+                                                        absl::Span<index_t const> only) {
+  auto& state = *impl_;
+  if (name.empty()) refuse(INSERT, "a curve needs a name");
+  if (state.by_name.contains(name)) {
+    refuse(INSERT, absl::StrCat("a curve is already named \"", name, "\""));
+  }
+  auto const who = subject(name, false);
+  auto const scaled = scaled_points(points, state.exponent, INSERT, who);
+  auto const all_edges = checked_edges(edges, points.size(), INSERT, who);
+  for (std::size_t entry = 0; entry < only.size(); ++entry) {
+    if (only[entry] >= all_edges.size()) {
+      refuse(INSERT, absl::StrCat(who, "entry ", entry, " of the edges to insert names edge ",
+                                  only[entry], ", out of range (", all_edges.size(), " edges)"));
+    }
+  }
+  if (auto const vertex = state.point_off_background(scaled, all_edges, only)) {
+    throw LumoraException{absl::StrCat("[", INSERT, "] ", who, "point ", *vertex, " (",
+                                       number(points[*vertex]),
+                                       ") lies on no background edge; nothing was inserted")};
+  }
+
+  auto input = std::make_unique<Impl::InputCurve>();
+  input->name = name;
+  input->curve = std::make_unique<EdgedCurve<1>>();
+  input->inserted.assign(all_edges.size(), false);
+  {
+    EdgedCurveBuilder<1> builder{*input->curve};
+    build_curve(builder, name, scaled, all_edges);
+  }
+  // Registered before inserting: should the library fail part-way, the background already
+  // records the curve's uuid.
+  auto* const curve = input.get();
+  state.by_id.emplace(curve->curve->id(), curve);
+  state.by_name.emplace(name, curve);
+  state.curves.push_back(std::move(input));
+
+  auto const report = only.empty() ? state.inserter.insert_curve(*curve->curve)
+                                   : state.inserter.insert_curve_edges(*curve->curve, only);
+  std::vector<InsertedEdge> result;
+  result.reserve(report.size());
+  for (index_t entry = 0; entry < report.size(); ++entry) {
+    result.push_back({report.element(entry), report.status(entry)});
+    curve->inserted[report.element(entry)] = true;
+  }
+  return result;
+}
+
+internal::ElementRemovalInfo BackgroundLineSession::remove(std::string_view name) {
+  auto& state = *impl_;
+  auto const& input = state.input(name, "BackgroundLineSession::remove");
+  auto const report = state.inserter.remove_curve(*input.curve);
+  auto const id = input.curve->id();
+  auto const found = std::find_if(state.curves.begin(), state.curves.end(),
+                                  [&input](auto const& curve) { return curve.get() == &input; });
+  state.by_id.erase(id);
+  state.by_name.erase(as_absl(name));
+  state.curves.erase(found);
+  return report;
+}
+
+void BackgroundLineSession::clean() {
+  impl_->modifier.clean_edges();
+  impl_->modifier.clean_vertices();
+}
+
+std::string const& BackgroundLineSession::name() const { return impl_->name; }
+
+index_t BackgroundLineSession::nb_vertices() const { return impl_->background.nb_vertices(); }
+
+index_t BackgroundLineSession::nb_edges() const { return impl_->background.nb_edges(); }
+
+double BackgroundLineSession::point(index_t vertex) const {
+  impl_->check_vertex(vertex, "BackgroundLineSession::point");
+  return impl_->unscaled(impl_->background.point(vertex).value(0));
+}
+
+std::vector<double> BackgroundLineSession::points() const {
+  auto const& state = *impl_;
+  std::vector<double> result(state.background.nb_vertices());
+  for (index_t vertex = 0; vertex < result.size(); ++vertex) {
+    result[vertex] = state.unscaled(state.background.point(vertex).value(0));
+  }
+  return result;
+}
+
+BackgroundLineSession::Edge BackgroundLineSession::edge(index_t edge) const {
+  impl_->check_edge(edge, "BackgroundLineSession::edge");
+  return impl_->background.edge_vertices(edge);
+}
+
+std::vector<BackgroundLineSession::Edge> BackgroundLineSession::edges() const {
+  auto const& background = impl_->background;
+  std::vector<Edge> result(background.nb_edges());
+  for (index_t edge = 0; edge < result.size(); ++edge) {
+    result[edge] = background.edge_vertices(edge);
+  }
+  return result;
+}
+
+bool BackgroundLineSession::is_edge_detached(index_t edge) const {
+  impl_->check_edge(edge, "BackgroundLineSession::is_edge_detached");
+  return impl_->background.is_edge_detached(edge);
+}
+
+double BackgroundLineSession::tolerance() const {
+  return std::ldexp(GEOMETRIC_TOLERANCE, -impl_->exponent);
+}
+
+int BackgroundLineSession::scale_exponent() const { return impl_->exponent; }
+
+internal::BackgroundLine const& BackgroundLineSession::background_line() const {
+  return impl_->line;
+}
+
+std::vector<std::string> BackgroundLineSession::curve_names() const {
+  std::vector<std::string> names;
+  names.reserve(impl_->curves.size());
+  for (auto const& input : impl_->curves) names.push_back(input->name);
+  return names;
+}
+
+bool BackgroundLineSession::has_curve(std::string_view name) const {
+  return impl_->by_name.contains(as_absl(name));
+}
+
+EdgedCurve<1> const& BackgroundLineSession::curve(std::string_view name) const {
+  return *impl_->input(name, "BackgroundLineSession::curve").curve;
+}
+
+std::vector<CurveElement> BackgroundLineSession::macro_vertices(index_t vertex) const {
+  static constexpr char const* OPERATION = "BackgroundLineSession::macro_vertices";
+  auto const& state = *impl_;
+  state.check_vertex(vertex, OPERATION);
+  auto const& vertices = state.line.macro_vertices(vertex);
+  std::vector<CurveElement> result;
+  result.reserve(vertices.size());
+  for (auto const& macro : vertices) {
+    result.push_back({state.name_of(macro.mesh_id, OPERATION), macro.vertex_id});
+  }
+  return result;
+}
+
+std::vector<CurveElement> BackgroundLineSession::macro_elements(index_t edge) const {
+  static constexpr char const* OPERATION = "BackgroundLineSession::macro_elements";
+  impl_->check_edge(edge, OPERATION);
+  return impl_->named(impl_->line.macro_elements(edge), OPERATION);
+}
+
+std::optional<index_t> BackgroundLineSession::vertex_of(std::string_view name,
+                                                        index_t vertex) const {
+  static constexpr char const* OPERATION = "BackgroundLineSession::vertex_of";
+  auto const& input = impl_->input(name, OPERATION);
+  if (vertex >= input.curve->nb_vertices()) {
+    refuse(OPERATION,
+           absl::StrCat("vertex ", vertex, " of curve \"", as_absl(name), "\" is out of range (",
+                        input.curve->nb_vertices(), " vertices)"));
+  }
+  return impl_->carrier(input, vertex);
+}
+
+std::optional<std::vector<index_t>> BackgroundLineSession::path(std::string_view name,
+                                                                index_t edge) const {
+  static constexpr char const* OPERATION = "BackgroundLineSession::path";
+  auto const& state = *impl_;
+  auto const& input = state.input(name, OPERATION);
+  if (edge >= input.curve->nb_edges()) {
+    refuse(OPERATION, absl::StrCat("edge ", edge, " of curve \"", as_absl(name),
+                                   "\" is out of range (", input.curve->nb_edges(), " edges)"));
+  }
+  if (!input.inserted[edge]) return std::nullopt;
+  auto const& ends = input.curve->edge_vertices(edge);
+  auto const first = state.carrier(input, ends[0]);
+  auto const last = state.carrier(input, ends[1]);
+  if (!first || !last) return std::nullopt;
+  if (*first == *last) return std::vector<index_t>{};
+  // Every walk visits an edge at most once, so this limit is never reached.
+  auto const limit = std::max<index_t>(1, state.background.nb_edges());
+  return state.line.macro_edge_path({*first, *last}, MeshEdge{input.curve->id(), edge}, limit);
+}
+
+std::vector<OverlappingEdge> BackgroundLineSession::overlapping(double a, double b) const {
+  static constexpr char const* OPERATION = "BackgroundLineSession::overlapping";
+  if (std::isnan(a) || std::isnan(b) || a > b) {
+    refuse(OPERATION, absl::StrCat("[", number(a), ", ", number(b), "] is not an interval"));
+  }
+  auto const& state = *impl_;
+  // Scaling keeps order, so the scaled query finds every candidate; the test below is done
+  // on the caller's values, which are exact.
+  auto const candidates = state.modifier.edges_overlapping(std::ldexp(a, state.exponent),
+                                                           std::ldexp(b, state.exponent));
+  std::vector<OverlappingEdge> result;
+  result.reserve(candidates.size());
+  for (auto const edge : candidates) {
+    auto const& ends = state.background.edge_vertices(edge);
+    auto const first = state.unscaled(state.background.point(ends[0]).value(0));
+    auto const second = state.unscaled(state.background.point(ends[1]).value(0));
+    auto const start = std::min(first, second);
+    auto const end = std::max(first, second);
+    if (start > b || end < a) continue;
+    // Two intervals of positive length that only touch share no part of the axis.
+    if (start < end && a < b && (end == a || start == b)) continue;
+    result.push_back({edge, start, end, state.named(state.line.macro_elements(edge), OPERATION)});
+  }
+  return result;
+}
+
+std::string_view BackgroundLineSession::status_name(STATUS status) {
+  switch (status) {
+    case STATUS::inserted:
+      return "inserted";
+    case STATUS::walk_stopped:
+      return "walk_stopped";
+  }
+  return "unknown";
+}
+
+}  // namespace velk
