@@ -50,6 +50,40 @@ TEST(ToolHardInputs, KeepGoingLeavesOutTheCurvesThatWouldFail) {
   EXPECT_EQ(read_json(work / "result.json")["skipped"], json::array());
 }
 
+// A curve left out and also named in "remove" was never inserted: nothing to remove, a
+// warning, and it is listed as skipped only; the other names are removed as usual.
+TEST(ToolHardInputs, KeepGoingWithARemovedCurveThatWasLeftOut) {
+  ScratchDirectory work;
+  write_file(work / "in.json", R"({"background": {"points": [0, 1, 2]}, "curves": [
+      {"name": "A", "points": [0.5, 1.5]},
+      {"name": "B", "points": [1.5, 7]},
+      {"name": "C", "points": [0.25, 1.75]}], "remove": ["B", "C"]})");
+  auto const run =
+      run_tool({"insert", "in.json", "--keep-going", "--log-level", "warn"}, work.path());
+  EXPECT_EQ(run.exit_code, 3);
+  EXPECT_EQ(lines_of(run.err),
+            (std::vector<std::string>{
+                "[warn] curve \"B\" (curves[1]) left out: point 1 at x = 7 lies on no "
+                "background edge",
+                "[warn] curve \"B\" (curves[1]), named by remove[0], was left out: nothing to "
+                "remove"}));
+  auto const result = read_json(work / "result.json");
+  ASSERT_EQ(result["curves"].size(), 2U);
+  EXPECT_EQ(result["curves"][0]["name"], "A");
+  EXPECT_FALSE(result["curves"][0].contains("removed"));
+  EXPECT_EQ(result["curves"][1]["name"], "C");
+  EXPECT_EQ(result["curves"][1]["removed"],
+            json::parse(R"({"macro_vertices_removed": 2, "macro_elements_removed": 4,
+                            "vertices_merged": 2})"));
+  EXPECT_EQ(result["curves"][1]["paths"], json::array());
+  EXPECT_EQ(result["skipped"], json::parse(R"([{"curve": "B", "index": 1,
+                             "reason": "point 1 at x = 7 lies on no background edge"}])"));
+  // Only A is left on the line.
+  for (auto const& edge : result["background"]["edges"]) {
+    for (auto const& macro : edge["macro_elements"]) EXPECT_EQ(macro["curve"], "A");
+  }
+}
+
 // A background of one micrometre with points nanometres apart: at the default tolerance of
 // 1e-8 they snap together, with a warning; with --tolerance 1e-12 each gets a background
 // vertex of its own, at exactly the coordinate given.

@@ -143,6 +143,41 @@ TEST(ToolInsert, SummaryListsVerticesEdgesAndChains) {
             "  well-2:0    12.5 -> 27.5  inserted  9 -> 7               8, 3\n");
 }
 
+// A removed curve: counted in the first line, absent from the chains (it carries nothing),
+// and listed with the counts of its removal. The rest agrees with
+// cases/removed_curve.expected.json.
+TEST(ToolInsert, SummaryListsRemovedCurvesApart) {
+  ScratchDirectory work;
+  auto const run =
+      run_tool({"insert", case_file("removed_curve.json"), "--summary", "-q"}, work.path());
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "Background \"line\" after inserting 2 curves and removing 1: 5 vertices, 4 edges\n"
+            "\n"
+            "Background vertices, by position\n"
+            "  vertex  x   origin      input vertices (input x when it differs)\n"
+            "  0       0   background  -\n"
+            "  3       2   split       kept:0\n"
+            "  1       10  background  -\n"
+            "  4       12  split       kept:1\n"
+            "  2       20  background  -\n"
+            "\n"
+            "Background edges, by position\n"
+            "  edge  vertices  interval  carries input edges\n"
+            "  0     0 -> 3    [0, 2]    -\n"
+            "  2     3 -> 1    [2, 10]   kept:0\n"
+            "  1     1 -> 4    [10, 12]  kept:0\n"
+            "  3     4 -> 2    [12, 20]  -\n"
+            "\n"
+            "Inserted input edges\n"
+            "  input edge  from -> to  status    background vertices  chain of background edges\n"
+            "  kept:0      2 -> 12     inserted  3 -> 4               2, 1\n"
+            "\n"
+            "Curves removed after the insertions\n"
+            "  curve  macro vertices removed  macro elements removed  vertices merged\n"
+            "  gone   4                       4                       3\n");
+}
+
 TEST(ToolInsert, ProgressGoesToStderrUnlessQuiet) {
   ScratchDirectory work;
   auto const input = std::string{VELK_EXAMPLES_DIR} + "/two_wells.json";

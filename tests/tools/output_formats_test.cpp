@@ -46,11 +46,15 @@ std::string vtk_array_name(std::string const& name) {
 
 // Reads the VTK file back and checks it against the JSON result: the legacy header, counts
 // that agree, points at (x, 0, 0), the edges as line cells, the macro counts as data and,
-// per curve of the result, an array named after it counting its input edges on each edge.
+// per curve of the result not removed again, an array named after it counting its input
+// edges on each edge.
 void expect_vtk_matches(std::string const& vtk, json const& result) {
   auto const& vertices = result["background"]["vertices"];
   auto const& edges = result["background"]["edges"];
-  auto const& curves = result["curves"];
+  auto curves = json::array();
+  for (auto const& curve : result["curves"]) {
+    if (!curve.contains("removed")) curves.push_back(curve);
+  }
   auto const lines = lines_of(vtk);
   auto const n = vertices.size();
   auto const m = edges.size();
@@ -263,7 +267,8 @@ TEST(ToolOutputs, DemoWritesIntoVelkDemoByDefault) {
 
 TEST(ToolOutputs, VtkAgreesWithJson) {
   for (std::string const& input : {std::string{VELK_EXAMPLES_DIR} + "/two_wells.json",
-                                   std::string{VELK_TOOL_CASES} + "/walk_stopped.json"}) {
+                                   std::string{VELK_TOOL_CASES} + "/walk_stopped.json",
+                                   std::string{VELK_TOOL_CASES} + "/removed_curve.json"}) {
     SCOPED_TRACE(input);
     ScratchDirectory work;
     auto const run = run_tool({"insert", input, "--vtk", "result.vtk", "-q"}, work.path());
@@ -299,6 +304,20 @@ TEST(ToolOutputs, DemoSvgIsWellFormedWithLanesLegendAndRuns) {
   ASSERT_EQ(walk.exit_code, 0);
   auto const stopped = read_file(work / "stopped.svg");
   EXPECT_EQ(count_of(stopped, "cross edge 0: walk stopped, no background edge carries it"), 1U);
+
+  // A curve removed after the insertions keeps its lane, empty, and says so in the legend.
+  auto const removal = run_tool({"insert", std::string{VELK_TOOL_CASES} + "/removed_curve.json",
+                                 "--svg", "removed.svg", "-q"},
+                                work.path());
+  ASSERT_EQ(removal.exit_code, 0) << removal.err;
+  expect_well_formed_svg(work, "removed.svg");
+  auto const removed = read_file(work / "removed.svg");
+  EXPECT_EQ(count_of(removed, "fill=\"#f2f2f2\""), 2U);
+  EXPECT_EQ(count_of(removed, ">kept (1 inserted)</text>"), 1U);
+  EXPECT_EQ(count_of(removed, ">gone (2 inserted, then removed)</text>"), 1U);
+  EXPECT_EQ(count_of(removed, ">removed after the insertions</text>"), 1U);
+  EXPECT_EQ(count_of(removed, "<title>kept edge 0:"), 1U);
+  EXPECT_EQ(count_of(removed, "<title>gone edge"), 0U);
 }
 
 TEST(ToolOutputs, NamesNeedingEscapesStaySafeInEveryOutput) {
