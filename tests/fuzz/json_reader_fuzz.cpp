@@ -3,7 +3,8 @@
 // code 2) is expected; any other exception, a crash, a sanitizer report or an accepted input
 // that breaks what `check_input` promises aborts with a description: finite coordinates,
 // edges joining two distinct existing points, `insert` indices naming edges, unique
-// non-empty curve names, a background with at least one edge.
+// non-empty curve names, `remove` names naming curves, each once, a background with at least
+// one edge.
 //
 // Built twice: with clang and libFuzzer (tests/fuzz/CMakeLists.txt, scripts/fuzz with
 // VELK_FUZZ_TARGET=json_reader), and with the project's compiler into the corpus replay
@@ -72,6 +73,10 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
   for (auto const& curve : input.curves) {
     if (curve.name.empty() || !names.insert(curve.name).second) fail("a bad curve name");
     check_curve(curve);
+  }
+  std::set<std::string> removed;
+  for (auto const& name : input.remove) {
+    if (names.count(name) == 0 || !removed.insert(name).second) fail("a bad remove name");
   }
   return 0;
 }
