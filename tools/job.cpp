@@ -1,7 +1,6 @@
 #include "job.hpp"
 
 #include <algorithm>
-#include <cstring>
 #include <map>
 #include <string_view>
 
@@ -23,40 +22,6 @@ void build_curve(EdgedCurveBuilder<1>& builder, CurveData const& data, Scaling c
 }
 
 }  // namespace
-
-std::uint64_t CurveLookup::hash(uuid const& id) {
-  std::uint64_t value;
-  std::memcpy(&value, id.bytes().data(), sizeof(value));
-  // A multiplicative mix, so that uuids made otherwise than at random spread too.
-  value ^= value >> 31;
-  value *= 0x9E3779B97F4A7C15ULL;
-  return value ^ (value >> 29);
-}
-
-void CurveLookup::grow() {
-  auto old = std::move(slots_);
-  slots_.assign(old.empty() ? 16 : 2 * old.size(), Slot{});
-  mask_ = slots_.size() - 1;
-  size_ = 0;
-  for (auto const& slot : old) {
-    if (slot.curve != NOT_FOUND) add(slot.id, slot.curve);
-  }
-}
-
-void CurveLookup::add(uuid const& id, std::size_t curve) {
-  // At most half full: probes stay short.
-  if (2 * (size_ + 1) > slots_.size()) grow();
-  auto position = hash(id) & mask_;
-  while (slots_[position].curve != NOT_FOUND) {
-    if (slots_[position].id == id) {
-      slots_[position].curve = curve;
-      return;
-    }
-    position = (position + 1) & mask_;
-  }
-  slots_[position] = Slot{id, curve};
-  ++size_;
-}
 
 std::string status_name(unsigned value) {
   using STATUS = internal::ElementInsertionInfo::INSERTION_STATUS;
@@ -92,7 +57,7 @@ Job::Job(JobInput const& input, std::string source, JobOptions options)
     auto curve = std::make_unique<EdgedCurve<1>>();
     EdgedCurveBuilder<1> builder{*curve};
     build_curve(builder, data, scaling);
-    curves_by_id_.add(curve->id(), i);
+    curves_by_id_.insert_or_assign(curve->id(), i);
     internal::ElementInsertionInfo report;
     try {
       report = data.insert

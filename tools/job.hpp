@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include <absl/container/flat_hash_map.h>
 #include <velk/background_line.hpp>
 
 #include "input.hpp"
@@ -49,38 +50,10 @@ struct EdgePath {
   std::string error;
 };
 
-// Finds the input curve of a uuid: an open-addressing table over the uuids' first eight
-// bytes (random for the curves' version-4 uuids), so that the millions of macro entries of
-// a large result are resolved quickly.
-class CurveLookup {
- public:
-  void add(uuid const& id, std::size_t curve);
-  // The curve of `id`, or `NOT_FOUND`.
-  std::size_t find(uuid const& id) const {
-    if (slots_.empty()) return NOT_FOUND;
-    auto position = hash(id) & mask_;
-    while (true) {
-      auto const& slot = slots_[position];
-      if (slot.curve == NOT_FOUND) return NOT_FOUND;
-      if (slot.id == id) return slot.curve;
-      position = (position + 1) & mask_;
-    }
-  }
-
-  static constexpr std::size_t NOT_FOUND = static_cast<std::size_t>(-1);
-
- private:
-  struct Slot {
-    uuid id;
-    std::size_t curve = NOT_FOUND;
-  };
-  static std::uint64_t hash(uuid const& id);
-  void grow();
-
-  std::vector<Slot> slots_;
-  std::uint64_t mask_ = 0;
-  std::size_t size_ = 0;
-};
+// The input curve (its position in `JobInput::curves`) of each inserted curve's uuid: the
+// millions of macro entries of a large result are resolved through it. The kernel's uuid
+// has an `AbslHashValue`.
+using CurveLookup = absl::flat_hash_map<uuid, std::size_t>;
 
 // How the job runs: the scaling of the coordinates, and the input curves to leave out
 // (`--keep-going`), each with the reason.
@@ -176,9 +149,9 @@ class Job {
 
  private:
   std::size_t curve_of(uuid const& id) const {
-    auto const curve = curves_by_id_.find(id);
-    if (curve == CurveLookup::NOT_FOUND) unknown_curve(id);
-    return curve;
+    auto const found = curves_by_id_.find(id);
+    if (found == curves_by_id_.end()) unknown_curve(id);
+    return found->second;
   }
   [[noreturn]] void unknown_curve(uuid const& id) const;
   void log_size() const;

@@ -181,20 +181,20 @@ LineRows overlay_line(SequenceTracks sequence, TrackSet const& set, bool bed) {
 
   rows.set_of_edge.assign(nb_points - 1, LineRows::NO_SET);
   CurveLookup curves;
-  for (std::size_t t = 0; t < ids.size(); ++t) curves.add(ids[t], t);
+  for (std::size_t t = 0; t < ids.size(); ++t) curves.insert_or_assign(ids[t], t);
   CurveSet carried{ids.size()};
   for (index_t edge = 0; edge + 1 < nb_points; ++edge) {
     auto const& macros = line.macro_elements(edge);
     if (macros.empty()) continue;
     carried.clear();
     for (auto const& macro : macros) {
-      auto const curve = curves.find(macro.mesh_id);
-      if (curve == CurveLookup::NOT_FOUND) {
+      auto const found = curves.find(macro.mesh_id);
+      if (found == curves.end()) {
         throw ToolError{EXIT_FAILED, line_label(sequence) +
                                          ": the background records an unknown curve " +
                                          macro.mesh_id.string()};
       }
-      carried.insert(curve);
+      carried.insert(found->second);
     }
     rows.set_of_edge[edge] = rows.intern(carried);
   }
