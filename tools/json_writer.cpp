@@ -1,4 +1,5 @@
 #include "json_result_writer.hpp"
+#include "text.hpp"
 #include "writers.hpp"
 
 namespace velk::tool {
@@ -22,6 +23,8 @@ void write_json(std::ostream& out, Job const& job) {
         e, [&writer](MacroRef const& ref) { writer.macro_element(ref.curve, ref.element); });
     writer.end_edge();
   }
+  std::size_t nb_paths = 0;
+  std::size_t nb_chains = 0;
   for (auto const c : job.inserted_curves()) {
     writer.begin_curve(c, job.removal(c));
     for (auto const& entry : job.report(c)) {
@@ -34,6 +37,8 @@ void write_json(std::ostream& out, Job const& job) {
     }
     for (auto const edge : job.distinct_edges(c)) {
       auto const answer = job.path(c, edge, true);
+      ++nb_paths;
+      nb_chains += answer.path ? 1 : 0;
       std::optional<absl::Span<index_t const>> chain;
       if (answer.path) chain = absl::MakeConstSpan(*answer.path);
       writer.path(edge, answer.vertices, chain, answer.error);
@@ -45,6 +50,12 @@ void write_json(std::ostream& out, Job const& job) {
     for (auto const& [curve, reason] : job.left_out()) writer.skipped(curve, reason);
   }
   writer.finish();
+  // The answer the tool exists to give, counted: a missing chain is the exception.
+  Logger::log_info(
+      "paths: " + count_of(nb_paths, "inserted input edge") + ", " +
+      (nb_chains == nb_paths
+           ? std::string{nb_paths == 1 ? "its" : "each"} + " with a chain of background edges"
+           : std::to_string(nb_paths - nb_chains) + " without a chain (see \"path\": null)"));
 }
 
 }  // namespace velk::tool

@@ -330,7 +330,7 @@ TEST(ToolOutputs, NamesNeedingEscapesStaySafeInEveryOutput) {
   ASSERT_EQ(run.exit_code, 0) << run.err;
   // Every log line stays one line, although the library's progress lines hold the name.
   auto const log = lines_of(run.err);
-  ASSERT_EQ(log.size(), 7U) << run.err;
+  ASSERT_EQ(log.size(), 8U) << run.err;
   for (auto const& line : log) EXPECT_EQ(line.rfind("[info] ", 0), 0U) << line;
   EXPECT_EQ(log[0], "[info] read in.json: background \"bg\\nline\" with 2 edges, 1 input curve");
   EXPECT_EQ(read_json(work / "result.json")["curves"][0]["name"], name);
