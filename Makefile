@@ -20,7 +20,7 @@ VENV ?= .venv
 DEMO_TARGET ?= velk-background-line
 DEMO_COMMAND ?= $(BUILD_DIR)/bin/velk-background-line demo
 
-.PHONY: all deps configure build test demo clean bench test-sanitizers fuzz python
+.PHONY: all deps configure build test demo clean bench test-sanitizers test-tsan fuzz python
 all: build
 
 deps:
@@ -71,10 +71,15 @@ bench: deps
 test-sanitizers: deps
 	scripts/test-sanitizers
 
+# The threaded tests again under ThreadSanitizer (preset tsan, build-tsan/): the logger and
+# registry from many threads, lines filled on threads, the tool's overlay on threads.
+test-tsan: deps
+	scripts/test-tsan
+
 # The libFuzzer target (clang, in build-fuzz/) for SECONDS seconds on one core.
 SECONDS ?= 60
 fuzz: deps
 	scripts/fuzz $(SECONDS)
 
 clean:
-	rm -rf build build-debug build-asan build-bench build-fuzz build-python velk-demo
+	rm -rf build build-debug build-asan build-tsan build-bench build-fuzz build-python velk-demo

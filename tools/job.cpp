@@ -2,13 +2,12 @@
 
 #include <algorithm>
 #include <map>
-#include <memory>
+#include <string_view>
 
 #include <absl/strings/str_cat.h>
 #include <absl/types/span.h>
 
 #include <basic/strings.hpp>
-#include <velk/background_line.hpp>
 
 #include "text.hpp"
 #include "tool_error.hpp"
@@ -16,60 +15,10 @@
 namespace velk::tool {
 namespace {
 
-void build_curve(EdgedCurveBuilder<1>& builder, CurveData const& data) {
+void build_curve(EdgedCurveBuilder<1>& builder, CurveData const& data, Scaling const& scaling) {
   builder.set_name(data.name);
-  for (auto const x : data.points) builder.create_point(Point<1>{{x}});
+  for (auto const x : data.points) builder.create_point(Point<1>{{scaling.to_library(x)}});
   for (auto const& edge : data.edges) builder.create_edge(edge[0], edge[1]);
-}
-
-// When an insertion fails, the first point of the failed curve that lies on no background
-// edge (in insertion order), as " (point 2 at x = 9 lies on no background edge)"; empty
-// when every point lies on one. Splits do not change the part of the axis the background
-// covers, so the input background tells.
-std::string outside_point_hint(CurveData const& background, CurveData const& curve) {
-  auto const on_background = [&background](double x) {
-    for (auto const& edge : background.edges) {
-      auto const a = background.points[edge[0]];
-      auto const b = background.points[edge[1]];
-      if (x >= std::min(a, b) - GEOMETRIC_TOLERANCE && x <= std::max(a, b) + GEOMETRIC_TOLERANCE) {
-        return true;
-      }
-    }
-    return false;
-  };
-  auto const check_edge = [&](index_t edge) -> std::string {
-    for (auto const point : curve.edges[edge]) {
-      if (!on_background(curve.points[point])) {
-        return " (point " + std::to_string(point) +
-               " at x = " + format_number(curve.points[point]) + " lies on no background edge)";
-      }
-    }
-    return {};
-  };
-  if (curve.insert) {
-    for (auto const edge : *curve.insert) {
-      if (auto hint = check_edge(edge); !hint.empty()) return hint;
-    }
-  } else {
-    for (index_t edge = 0; edge < curve.edges.size(); ++edge) {
-      if (auto hint = check_edge(edge); !hint.empty()) return hint;
-    }
-  }
-  return {};
-}
-
-// The input edges of a report, each once, in the order of their first entry.
-std::vector<index_t> distinct_edges(std::vector<ReportEntry> const& report) {
-  std::vector<index_t> edges;
-  std::vector<bool> seen;
-  for (auto const& entry : report) {
-    if (entry.edge >= seen.size()) seen.resize(entry.edge + 1, false);
-    if (!seen[entry.edge]) {
-      seen[entry.edge] = true;
-      edges.push_back(entry.edge);
-    }
-  }
-  return edges;
 }
 
 }  // namespace
@@ -85,120 +34,213 @@ std::string status_name(unsigned value) {
   return "status_" + std::to_string(value);
 }
 
-JobResult run_job(JobInput const& input, std::string const& source) {
+Job::Job(JobInput const& input, std::string source, JobOptions options)
+    : input_{input}, source_{std::move(source)}, options_{std::move(options)} {
   BackgroundLineLibrary::initialize();
+  auto const& scaling = options_.scaling;
+  background_builder_ = std::make_unique<EdgedCurveBuilder<1>>(background_);
+  build_curve(*background_builder_, input.background, scaling);
+  line_ = std::make_unique<internal::BackgroundLine>(background_);
+  line_builder_ = std::make_unique<internal::BackgroundLineBuilder>(*line_);
+  modifier_ = std::make_unique<internal::BackgroundLineModifier>(*line_, *line_builder_,
+                                                                 *background_builder_);
+  inserter_ = std::make_unique<internal::BackgroundLineInserter>(
+      internal::ModifiableObject<internal::BackgroundLine>{*line_, *modifier_}, *line_builder_);
 
-  // Declared so that they are destroyed in reverse: inserter, modifier and builders before
-  // the background line, the background line before its curve.
-  EdgedCurve<1> background;
-  EdgedCurveBuilder<1> background_builder{background};
-  build_curve(background_builder, input.background);
-  internal::BackgroundLine line{background};
-  internal::BackgroundLineBuilder line_builder{line};
-  internal::BackgroundLineModifier modifier{line, line_builder, background_builder};
-  internal::BackgroundLineInserter inserter{{line, modifier}, line_builder};
-
-  JobResult result;
-  result.curves.resize(input.curves.size());
-  std::vector<std::unique_ptr<EdgedCurve<1>>> curves;
-  std::map<uuid, std::size_t> curve_of_id;
+  reports_.resize(input.curves.size());
+  curves_.resize(input.curves.size());
+  std::vector<bool> leave_out(input.curves.size(), false);
+  for (auto const& [curve, reason] : options_.left_out) leave_out.at(curve) = true;
   for (std::size_t i = 0; i < input.curves.size(); ++i) {
+    if (leave_out[i]) continue;
     auto const& data = input.curves[i];
     auto curve = std::make_unique<EdgedCurve<1>>();
     EdgedCurveBuilder<1> builder{*curve};
-    build_curve(builder, data);
-    curve_of_id.emplace(curve->id(), i);
+    build_curve(builder, data, scaling);
+    curves_by_id_.insert_or_assign(curve->id(), i);
     internal::ElementInsertionInfo report;
     try {
-      report = data.insert ? inserter.insert_curve_edges(*curve, absl::MakeConstSpan(*data.insert))
-                           : inserter.insert_curve(*curve);
+      report = data.insert
+                   ? inserter_->insert_curve_edges(*curve, absl::MakeConstSpan(*data.insert))
+                   : inserter_->insert_curve(*curve);
     } catch (LumoraException const& error) {
-      throw ToolError{EXIT_FAILED, source + ": " + curve_label(input, i) + ": insertion failed: " +
-                                       error.what() + outside_point_hint(input.background, data)};
+      auto const outside = outside_point(data, BackgroundCover{input.background, scaling});
+      throw ToolError{EXIT_FAILED, source_ + ": " + curve_label(input, i) +
+                                       ": insertion failed: " + error.what() +
+                                       (outside ? " (" + *outside + ")" : std::string{})};
     }
+    auto& entries = reports_[i];
+    entries.reserve(report.size());
     for (index_t entry = 0; entry < report.size(); ++entry) {
-      result.curves[i].report.push_back(
-          {report.element(entry), status_name(static_cast<unsigned>(report.status(entry)))});
+      entries.push_back({report.element(entry), static_cast<unsigned>(report.status(entry))});
     }
-    curves.push_back(std::move(curve));
+    curves_[i] = std::move(curve);
+    inserted_.push_back(i);
   }
 
   // The curves to remove, once every curve is in: the line is then what inserting only the
-  // others would have made.
-  for (auto const& name : input.remove) {
+  // others would have made. A curve left out was never inserted: nothing to remove.
+  removals_.resize(input.curves.size());
+  if (!input.remove.empty()) {
+    std::map<std::string_view, std::size_t> curve_named;
     for (std::size_t i = 0; i < input.curves.size(); ++i) {
-      if (input.curves[i].name == name)
-        result.curves[i].removal = inserter.remove_curve(*curves[i]);
+      curve_named.emplace(input.curves[i].name, i);
+    }
+    for (std::size_t r = 0; r < input.remove.size(); ++r) {
+      auto const i = curve_named.at(input.remove[r]);
+      if (!curves_[i]) {
+        Logger::log_warn(curve_label(input, i) + ", named by remove[" + std::to_string(r) +
+                         "], was left out: nothing to remove");
+        continue;
+      }
+      removals_[i] = inserter_->remove_curve(*curves_[i]);
     }
   }
 
   // Cleaning removes the edges that splits detached and renumbers: every index read below
   // is final. Vertices below the input's count were the background's own; the rest came
   // from splits.
-  modifier.clean_edges();
-  auto const nb_vertices_before = background.nb_vertices();
-  auto const vertex_map = modifier.clean_vertices();
-  std::vector<bool> original(background.nb_vertices(), false);
+  modifier_->clean_edges();
+  auto const nb_vertices_before = background_.nb_vertices();
+  auto const vertex_map = modifier_->clean_vertices();
+  original_.assign(background_.nb_vertices(), false);
   for (index_t old = 0; old < input.background.points.size(); ++old) {
     auto const now = vertex_map.size() == nb_vertices_before ? vertex_map[old] : old;
-    if (now != NO_ID && now < original.size()) original[now] = true;
+    if (now != NO_ID && now < original_.size()) original_[now] = true;
   }
-
-  auto const to_ref = [&curve_of_id, &source](uuid const& id, index_t element) {
-    auto const found = curve_of_id.find(id);
-    if (found == curve_of_id.end()) {
-      throw ToolError{EXIT_FAILED, source +
-                                       ": the background records an element of an unknown "
-                                       "curve " +
-                                       id.string()};
-    }
-    return MacroRef{found->second, element};
-  };
 
   // The first background vertex (in index order) that carries each input vertex.
-  std::vector<std::vector<index_t>> carrier(input.curves.size());
+  carriers_.resize(input.curves.size());
   for (std::size_t i = 0; i < input.curves.size(); ++i) {
-    carrier[i].assign(input.curves[i].points.size(), NO_ID);
+    carriers_[i].assign(input.curves[i].points.size(), NO_ID);
   }
-  for (index_t vertex = 0; vertex < background.nb_vertices(); ++vertex) {
-    ResultVertex result_vertex{background.point(vertex).value(0), !original[vertex], {}};
-    for (auto const& macro : line.macro_vertices(vertex)) {
-      auto const ref = to_ref(macro.mesh_id, macro.vertex_id);
-      result_vertex.macro_vertices.push_back(ref);
-      auto& slot = carrier[ref.curve].at(ref.element);
+  for (index_t vertex = 0; vertex < background_.nb_vertices(); ++vertex) {
+    for_each_macro_vertex(vertex, [&](MacroRef const& ref) {
+      auto& slot = carriers_[ref.curve].at(ref.element);
       if (slot == NO_ID) slot = vertex;
-    }
-    result.vertices.push_back(std::move(result_vertex));
+    });
   }
-  for (index_t edge = 0; edge < background.nb_edges(); ++edge) {
-    ResultEdge result_edge{background.edge_vertices(edge), {}};
-    for (auto const& macro : line.macro_elements(edge)) {
-      result_edge.macro_elements.push_back(to_ref(macro.mesh_id, macro.element_id));
+  log_size();
+  warn_about_result();
+}
+
+void Job::log_size() const {
+  // The memory of the macro lists as the library holds them: list headers plus the room
+  // each list has (allocator overhead left out).
+  std::size_t entries = 0;
+  std::size_t bytes = (std::size_t{background_.nb_vertices()} + background_.nb_edges()) *
+                      sizeof(std::vector<MeshElement>);
+  for (index_t vertex = 0; vertex < background_.nb_vertices(); ++vertex) {
+    bytes += line_->macro_vertices(vertex).capacity() * sizeof(MeshVertex);
+  }
+  for (index_t edge = 0; edge < background_.nb_edges(); ++edge) {
+    auto const& list = line_->macro_elements(edge);
+    entries += list.size();
+    bytes += list.capacity() * sizeof(MeshElement);
+  }
+  auto const nb_removed = static_cast<std::size_t>(std::count_if(
+      removals_.begin(), removals_.end(), [](auto const& removal) { return removal.has_value(); }));
+  Logger::log_info("inserted " + count_of(inserted_.size(), "curve") +
+                   (nb_removed > 0 ? ", removed " + std::to_string(nb_removed) : std::string{}) +
+                   ": background of " + count_of(background_.nb_vertices(), "vertex", "vertices") +
+                   " and " + count_of(background_.nb_edges(), "edge") + " carrying " +
+                   count_of(entries, "input edge") + " in all (macro lists " + byte_size(bytes) +
+                   ")");
+}
+
+void Job::warn_about_result() const {
+  // Inserted input edges whose two ends landed on one background vertex.
+  std::size_t zero_length = 0;
+  std::string example;
+  for (auto const c : inserted_) {
+    if (removed(c)) continue;
+    auto const& data = input_.curves[c];
+    for (auto const edge : distinct_edges(c)) {
+      auto const& ends = data.edges[edge];
+      auto const first = carriers_[c][ends[0]];
+      if (first == NO_ID || first != carriers_[c][ends[1]]) continue;
+      if (zero_length++ == 0) {
+        example = "edge " + std::to_string(edge) + " of " + curve_label(input_, c) + ", from " +
+                  format_number(data.points[ends[0]]) + " to " +
+                  format_number(data.points[ends[1]]) + ", on background vertex " +
+                  std::to_string(first);
+      }
     }
-    result.edges.push_back(std::move(result_edge));
+  }
+  if (zero_length > 0) {
+    Logger::log_warn(count_of(zero_length, "input edge") +
+                     " of zero length (both ends on one background vertex), e.g. " + example);
   }
 
-  for (std::size_t i = 0; i < input.curves.size(); ++i) {
-    auto const& data = input.curves[i];
-    if (result.curves[i].removal) continue;
-    for (auto const edge : distinct_edges(result.curves[i].report)) {
-      EdgePath answer{edge, std::nullopt, std::nullopt, {}};
-      auto const first = carrier[i][data.edges[edge][0]];
-      auto const last = carrier[i][data.edges[edge][1]];
-      if (first != NO_ID && last != NO_ID) {
-        answer.vertices = std::array<index_t, 2>{first, last};
-        try {
-          answer.path = line.macro_edge_path({first, last}, MeshEdge{curves[i]->id(), edge});
-        } catch (LumoraException const& error) {
-          answer.error = error.what();
-          Logger::log_warn(absl::StrCat("path of input edge ", edge, " of curve ",
-                                        as_absl(quote_text(data.name)), ": ", error.what()));
-        }
+  // Background vertices that carry input points given at different coordinates.
+  std::size_t merged = 0;
+  for (index_t vertex = 0; vertex < background_.nb_vertices(); ++vertex) {
+    std::optional<MacroRef> first;
+    std::optional<MacroRef> other;
+    for_each_macro_vertex(vertex, [&](MacroRef const& ref) {
+      auto const x = input_.curves[ref.curve].points[ref.element];
+      if (!first) {
+        first = ref;
+      } else if (!other && x != input_.curves[first->curve].points[first->element]) {
+        other = ref;
       }
-      result.curves[i].paths.push_back(std::move(answer));
+    });
+    if (!other || merged++ > 0) continue;
+    auto const point = [this](MacroRef const& ref) {
+      auto const& curve = input_.curves[ref.curve];
+      return "vertex " + std::to_string(ref.element) + " of " + quote_text(curve.name) +
+             " (x = " + format_number(curve.points[ref.element]) + ")";
+    };
+    example = "background vertex " + std::to_string(vertex) + " (x = " + format_number(x(vertex)) +
+              ") carries " + point(*first) + " and " + point(*other);
+  }
+  if (merged > 0) {
+    Logger::log_warn(count_of(merged, "background vertex", "background vertices") +
+                     " carrying input points given at different coordinates (snapped "
+                     "together), e.g. " +
+                     example);
+  }
+}
+
+Job::~Job() = default;
+
+void Job::unknown_curve(uuid const& id) const {
+  throw ToolError{
+      EXIT_FAILED,
+      source_ + ": the background records an element of an unknown curve " + id.string()};
+}
+
+std::vector<index_t> Job::distinct_edges(std::size_t curve) const {
+  std::vector<index_t> edges;
+  std::vector<bool> seen(input_.curves[curve].edges.size(), false);
+  for (auto const& entry : reports_[curve]) {
+    if (entry.edge >= seen.size()) seen.resize(entry.edge + 1, false);
+    if (!seen[entry.edge]) {
+      seen[entry.edge] = true;
+      edges.push_back(entry.edge);
     }
   }
-  return result;
+  return edges;
+}
+
+EdgePath Job::path(std::size_t curve, index_t edge, bool log_failure) const {
+  auto const& data = input_.curves[curve];
+  EdgePath answer{edge, std::nullopt, std::nullopt, {}};
+  auto const first = carriers_[curve][data.edges[edge][0]];
+  auto const last = carriers_[curve][data.edges[edge][1]];
+  if (first == NO_ID || last == NO_ID) return answer;
+  answer.vertices = std::array<index_t, 2>{first, last};
+  try {
+    answer.path = line_->macro_edge_path({first, last}, MeshEdge{curves_[curve]->id(), edge},
+                                         std::max<index_t>(1, background_.nb_edges()));
+  } catch (LumoraException const& error) {
+    answer.error = error.what();
+    if (log_failure) {
+      Logger::log_warn(absl::StrCat("path of input edge ", edge, " of curve ",
+                                    as_absl(quote_text(data.name)), ": ", error.what()));
+    }
+  }
+  return answer;
 }
 
 }  // namespace velk::tool

@@ -1,21 +1,27 @@
 // The tool's main job: builds the background and the input curves, inserts the curves in
-// order, removes those the input names, cleans the background, then asks for the chain of
-// background edges of every inserted input edge. The result is plain data that the writers turn
-// into files.
+// order, removes those the input names in "remove" and cleans the background. The result
+// is then read straight from the library, one element at a time, by the writers: the job
+// keeps the input and the library's background line, and only small per-input-element
+// tables besides (so that an output of any size is written in the memory of one record).
 //
-//   velk::tool::JobResult result = velk::tool::run_job(input, "in.json");
+//   velk::tool::Job job{input, "in.json"};
+//   for (index_t v = 0; v < job.nb_vertices(); ++v) job.x(v);
+//   auto answer = job.path(0, job.distinct_edges(0).front());
 #pragma once
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include <basic/common.hpp>
-#include <velk/background_line/element_removal_info.hpp>
+#include <absl/container/flat_hash_map.h>
+#include <velk/background_line.hpp>
 
 #include "input.hpp"
+#include "preflight.hpp"
 
 namespace velk::tool {
 
@@ -26,26 +32,11 @@ struct MacroRef {
   index_t element;
 };
 
-// A background vertex after cleaning: its coordinate, whether a split made it during the
-// insertions, and the input vertices recorded on it (in recording order, repeats kept).
-struct ResultVertex {
-  double x;
-  bool created_by_split;
-  std::vector<MacroRef> macro_vertices;
-};
-
-// A background edge after cleaning: its two vertices and the input edges it carries (in
-// recording order, repeats kept).
-struct ResultEdge {
-  std::array<index_t, 2> vertices;
-  std::vector<MacroRef> macro_elements;
-};
-
-// One entry of an insertion report: the input edge and its status, by name ("inserted",
-// "walk_stopped").
+// One entry of an insertion report: the input edge and its status value
+// (`ElementInsertionInfo::INSERTION_STATUS`; see `status_name`).
 struct ReportEntry {
   index_t edge;
-  std::string status;
+  unsigned status;
 };
 
 // The answer for one inserted input edge (listed once however often it was inserted): the
@@ -59,25 +50,132 @@ struct EdgePath {
   std::string error;
 };
 
-// What became of one input curve. A curve removed after the insertions has no paths, and
-// the counts of its removal.
-struct CurveResult {
-  std::vector<ReportEntry> report;
-  std::vector<EdgePath> paths;
-  std::optional<internal::ElementRemovalInfo> removal;
+// The input curve (its position in `JobInput::curves`) of each inserted curve's uuid: the
+// millions of macro entries of a large result are resolved through it. The kernel's uuid
+// has an `AbslHashValue`.
+using CurveLookup = absl::flat_hash_map<uuid, std::size_t>;
+
+// How the job runs: the scaling of the coordinates, and the input curves to leave out
+// (`--keep-going`), each with the reason.
+struct JobOptions {
+  Scaling scaling;
+  // Whether curves that would fail are left out (the outputs then list them, even none).
+  bool keep_going = false;
+  std::vector<std::pair<std::size_t, std::string>> left_out;
 };
 
-// The background after the job, with final (cleaned) indices, and one result per curve.
-struct JobResult {
-  std::vector<ResultVertex> vertices;
-  std::vector<ResultEdge> edges;
-  std::vector<CurveResult> curves;
-};
+// The job, run at construction. Neither copyable nor movable (the library's objects refer
+// to one another).
+class Job {
+ public:
+  // Runs the job on a checked input (see `check_input`): builds, inserts every curve in
+  // file order but those left out, removes the curves of `input.remove` in that order (a
+  // curve left out has nothing to remove: a warning says so), cleans the background and
+  // finds where each input vertex landed; then logs a warning for input edges that became
+  // zero-length and for distinct input points snapped together. Progress goes through the
+  // library's logger. Throws `ToolError` (`EXIT_FAILED`) when an insertion fails, with
+  // `source`, the curve, the library's own message and the first point that lies on no
+  // background edge.
+  Job(JobInput const& input, std::string source, JobOptions options = {});
+  ~Job();
+  Job(Job const&) = delete;
+  Job& operator=(Job const&) = delete;
 
-// Runs the job on a checked input (see `check_input`). Progress and warnings go through the
-// library's logger. Throws `ToolError` (`EXIT_FAILED`) when an insertion fails, with
-// `source`, the curve and the library's own message.
-JobResult run_job(JobInput const& input, std::string const& source);
+  JobInput const& input() const { return input_; }
+
+  // The background after cleaning, with final indices.
+  index_t nb_vertices() const { return background_.nb_vertices(); }
+  // In the user's units (the library's coordinate divided by the scaling, exactly).
+  double x(index_t vertex) const {
+    return options_.scaling.from_library(background_.point(vertex).value(0));
+  }
+  // Whether a split made the vertex during the insertions.
+  bool created_by_split(index_t vertex) const { return !original_[vertex]; }
+  index_t nb_edges() const { return background_.nb_edges(); }
+  std::array<index_t, 2> edge_vertices(index_t edge) const {
+    return background_.edge_vertices(edge);
+  }
+
+  // Calls `visit(MacroRef)` for each input vertex recorded on `vertex`, in recording order
+  // (repeats kept).
+  template <typename Visit>
+  void for_each_macro_vertex(index_t vertex, Visit&& visit) const {
+    for (auto const& macro : line_->macro_vertices(vertex)) {
+      visit(MacroRef{curve_of(macro.mesh_id), macro.vertex_id});
+    }
+  }
+  // Calls `visit(MacroRef)` for each input edge `edge` carries, in recording order.
+  template <typename Visit>
+  void for_each_macro_element(index_t edge, Visit&& visit) const {
+    for (auto const& macro : line_->macro_elements(edge)) {
+      visit(MacroRef{curve_of(macro.mesh_id), macro.element_id});
+    }
+  }
+  std::size_t nb_macro_vertices(index_t vertex) const {
+    return line_->macro_vertices(vertex).size();
+  }
+  std::size_t nb_macro_elements(index_t edge) const { return line_->macro_elements(edge).size(); }
+
+  // The input curves inserted (all but those left out), in file order.
+  std::vector<std::size_t> const& inserted_curves() const { return inserted_; }
+  // The curves left out, with the reason, in file order.
+  std::vector<std::pair<std::size_t, std::string>> const& left_out() const {
+    return options_.left_out;
+  }
+  bool lists_left_out() const { return options_.keep_going; }
+  Scaling const& scaling() const { return options_.scaling; }
+
+  // The counts of the removal of input curve `curve`, when "remove" named it and it was
+  // inserted; a removed curve carries nothing and has no paths.
+  std::optional<internal::ElementRemovalInfo> const& removal(std::size_t curve) const {
+    return removals_[curve];
+  }
+  bool removed(std::size_t curve) const { return removals_[curve].has_value(); }
+
+  // The insertion report of input curve `curve`, in insertion order (empty when left out).
+  std::vector<ReportEntry> const& report(std::size_t curve) const { return reports_[curve]; }
+  // The input edges of that report, each once, in the order of their first entry.
+  std::vector<index_t> distinct_edges(std::size_t curve) const;
+
+  // The background vertex that carries input vertex `vertex` of curve `curve` (the first,
+  // in index order, whose macro vertices name it), or `NO_ID`.
+  index_t carrier(std::size_t curve, index_t vertex) const { return carriers_[curve][vertex]; }
+
+  // Asks the library for the chain of background edges of input edge `edge` of `curve`,
+  // between the carriers of its two ends, with a step limit no walk can reach (the number
+  // of background edges): the chain is missing only when none exists. When the query
+  // throws, the answer holds the message, and with `log_failure` a warning is logged.
+  EdgePath path(std::size_t curve, index_t edge, bool log_failure) const;
+
+ private:
+  std::size_t curve_of(uuid const& id) const {
+    auto const found = curves_by_id_.find(id);
+    if (found == curves_by_id_.end()) unknown_curve(id);
+    return found->second;
+  }
+  [[noreturn]] void unknown_curve(uuid const& id) const;
+  void log_size() const;
+  void warn_about_result() const;
+
+  JobInput const& input_;
+  std::string source_;
+  JobOptions options_;
+  std::vector<std::size_t> inserted_;
+  // Declared so that they are destroyed in reverse: inserter, modifier and builders before
+  // the background line, the background line before its curve.
+  EdgedCurve<1> background_;
+  std::unique_ptr<EdgedCurveBuilder<1>> background_builder_;
+  std::unique_ptr<internal::BackgroundLine> line_;
+  std::unique_ptr<internal::BackgroundLineBuilder> line_builder_;
+  std::unique_ptr<internal::BackgroundLineModifier> modifier_;
+  std::unique_ptr<internal::BackgroundLineInserter> inserter_;
+  std::vector<std::unique_ptr<EdgedCurve<1>>> curves_;  // by input position; null if left out
+  CurveLookup curves_by_id_;
+  std::vector<bool> original_;
+  std::vector<std::vector<ReportEntry>> reports_;
+  std::vector<std::optional<internal::ElementRemovalInfo>> removals_;
+  std::vector<std::vector<index_t>> carriers_;
+};
 
 // The name of an insertion status value: "inserted", "walk_stopped", else "status_<value>".
 std::string status_name(unsigned value);

@@ -1,91 +1,61 @@
-#include <string>
-#include <vector>
-
-#include <nlohmann/json.hpp>
-
+#include "json_result_writer.hpp"
+#include "text.hpp"
 #include "writers.hpp"
 
 namespace velk::tool {
-namespace {
 
-using nlohmann::ordered_json;
-
-// Compact JSON text of one value; invalid UTF-8 (impossible from a parsed file, possible
-// from a caller) is replaced rather than thrown on.
-std::string compact(ordered_json const& value) {
-  return value.dump(-1, ' ', false, ordered_json::error_handler_t::replace);
-}
-
-ordered_json macro_list(std::vector<MacroRef> const& refs, JobInput const& input,
-                        char const* element) {
-  auto list = ordered_json::array();
-  for (auto const& ref : refs) {
-    list.push_back(ordered_json{{"curve", input.curves[ref.curve].name}, {element, ref.element}});
+void write_json(std::ostream& out, Job const& job) {
+  auto const& input = job.input();
+  std::vector<std::string> names;
+  names.reserve(input.curves.size());
+  for (auto const& curve : input.curves) names.push_back(curve.name);
+  JsonResultWriter writer{out, names};
+  writer.begin_background(input.background.name);
+  for (index_t v = 0; v < job.nb_vertices(); ++v) {
+    writer.begin_vertex(v, job.x(v), job.created_by_split(v));
+    job.for_each_macro_vertex(
+        v, [&writer](MacroRef const& ref) { writer.macro_vertex(ref.curve, ref.element); });
+    writer.end_vertex();
   }
-  return list;
-}
-
-// `"key": [` then one compact item per line, then `]`: long lists stay readable.
-void write_list(std::ostream& out, std::string const& indent, char const* key,
-                std::vector<ordered_json> const& items, bool last) {
-  out << indent << '"' << key << "\": [";
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    out << (i == 0 ? "\n" : ",\n") << indent << "  " << compact(items[i]);
+  for (index_t e = 0; e < job.nb_edges(); ++e) {
+    writer.begin_edge(e, job.edge_vertices(e));
+    job.for_each_macro_element(
+        e, [&writer](MacroRef const& ref) { writer.macro_element(ref.curve, ref.element); });
+    writer.end_edge();
   }
-  out << (items.empty() ? "]" : "\n" + indent + "]") << (last ? "\n" : ",\n");
-}
-
-}  // namespace
-
-void write_json(std::ostream& out, JobInput const& input, JobResult const& result) {
-  std::vector<ordered_json> vertices;
-  for (std::size_t v = 0; v < result.vertices.size(); ++v) {
-    auto const& vertex = result.vertices[v];
-    vertices.push_back(
-        ordered_json{{"index", v},
-                     {"x", vertex.x},
-                     {"created_by_split", vertex.created_by_split},
-                     {"macro_vertices", macro_list(vertex.macro_vertices, input, "vertex")}});
-  }
-  std::vector<ordered_json> edges;
-  for (std::size_t e = 0; e < result.edges.size(); ++e) {
-    auto const& edge = result.edges[e];
-    edges.push_back(
-        ordered_json{{"index", e},
-                     {"vertices", edge.vertices},
-                     {"macro_elements", macro_list(edge.macro_elements, input, "edge")}});
-  }
-  out << "{\n  \"background\": {\n    \"name\": " << compact(input.background.name) << ",\n";
-  write_list(out, "    ", "vertices", vertices, false);
-  write_list(out, "    ", "edges", edges, true);
-  out << "  },\n  \"curves\": [";
-  for (std::size_t c = 0; c < result.curves.size(); ++c) {
-    std::vector<ordered_json> report;
-    for (auto const& entry : result.curves[c].report) {
-      report.push_back(ordered_json{{"edge", entry.edge}, {"status", entry.status}});
+  std::size_t nb_paths = 0;
+  std::size_t nb_chains = 0;
+  for (auto const c : job.inserted_curves()) {
+    writer.begin_curve(c, job.removal(c));
+    for (auto const& entry : job.report(c)) {
+      writer.report_entry(entry.edge, status_name(entry.status));
     }
-    std::vector<ordered_json> paths;
-    for (auto const& answer : result.curves[c].paths) {
-      ordered_json item{{"edge", answer.edge}};
-      item["vertices"] = answer.vertices ? ordered_json(*answer.vertices) : ordered_json(nullptr);
-      item["path"] = answer.path ? ordered_json(*answer.path) : ordered_json(nullptr);
-      if (!answer.error.empty()) item["error"] = answer.error;
-      paths.push_back(std::move(item));
+    // A removed curve carries nothing: it has no paths.
+    if (job.removed(c)) {
+      writer.end_curve();
+      continue;
     }
-    out << (c == 0 ? "\n" : ",\n") << "    {\n      \"name\": " << compact(input.curves[c].name)
-        << ",\n";
-    if (auto const& removal = result.curves[c].removal) {
-      out << "      \"removed\": "
-          << compact(ordered_json{{"macro_vertices_removed", removal->macro_vertices_removed},
-                                  {"macro_elements_removed", removal->macro_elements_removed},
-                                  {"vertices_merged", removal->vertices_merged}})
-          << ",\n";
+    for (auto const edge : job.distinct_edges(c)) {
+      auto const answer = job.path(c, edge, true);
+      ++nb_paths;
+      nb_chains += answer.path ? 1 : 0;
+      std::optional<absl::Span<index_t const>> chain;
+      if (answer.path) chain = absl::MakeConstSpan(*answer.path);
+      writer.path(edge, answer.vertices, chain, answer.error);
     }
-    write_list(out, "      ", "report", report, false);
-    write_list(out, "      ", "paths", paths, true);
-    out << "    }";
+    writer.end_curve();
   }
-  out << (result.curves.empty() ? "]\n}\n" : "\n  ]\n}\n");
+  if (job.lists_left_out()) {
+    writer.begin_skipped();
+    for (auto const& [curve, reason] : job.left_out()) writer.skipped(curve, reason);
+  }
+  writer.finish();
+  // The answer the tool exists to give, counted: a missing chain is the exception.
+  Logger::log_info(
+      "paths: " + count_of(nb_paths, "inserted input edge") + ", " +
+      (nb_chains == nb_paths
+           ? std::string{nb_paths == 1 ? "its" : "each"} + " with a chain of background edges"
+           : std::to_string(nb_paths - nb_chains) + " without a chain (see \"path\": null)"));
 }
 
 }  // namespace velk::tool

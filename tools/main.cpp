@@ -2,15 +2,21 @@
 //
 //   velk-background-line demo [--out DIR]
 //   velk-background-line insert INPUT.json [-o result.json] [--vtk F] [--svg F] [--summary]
+//                               [--keep-going] [--tolerance T]
 //                               [--log-level info|debug|trace|warn|err|critical|off] [--quiet]
+//   velk-background-line overlay FILE... [-o OUT.tsv] [--json OUT.json] [--names N1,N2,...]
+//                                [--format auto|bed|table] [--threads N] [--log-level L] [--quiet]
 //
 // Errors are one line on stderr, prefixed with the tool's name; the exit code is 2 for
-// unusable input or arguments and 1 when an insertion fails (see docs/format.md).
+// unusable input or arguments, 1 when an insertion fails and 3 when --keep-going left a
+// curve out (see docs/format.md).
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -21,6 +27,8 @@
 #include "input.hpp"
 #include "job.hpp"
 #include "output_files.hpp"
+#include "overlay.hpp"
+#include "preflight.hpp"
 #include "text.hpp"
 #include "tool_error.hpp"
 #include "writers.hpp"
@@ -55,6 +63,13 @@ struct InsertOptions {
   std::string vtk;
   std::string svg;
   bool summary = false;
+  bool keep_going = false;
+  double tolerance = velk::GEOMETRIC_TOLERANCE;
+};
+
+struct OverlayCommandOptions {
+  LogOptions log;
+  OverlayOptions overlay;
 };
 
 struct DemoOptions {
@@ -87,24 +102,27 @@ int run_insert(InsertOptions const& options) {
   set_up_logger(options.log);
   // Output paths are checked first: a bad one is refused before any long work.
   JobInput input;
-  JobResult result;
+  std::unique_ptr<Job> job;
   OutputFiles outputs;
-  outputs.add(options.json, [&](std::ostream& out) { write_json(out, input, result); });
+  outputs.add(options.json, [&](std::ostream& out) { write_json(out, *job); });
   if (!options.vtk.empty()) {
-    outputs.add(options.vtk, [&](std::ostream& out) { write_vtk(out, input, result); });
+    outputs.add(options.vtk, [&](std::ostream& out) { write_vtk(out, *job); });
   }
   if (!options.svg.empty()) {
-    outputs.add(options.svg, [&](std::ostream& out) { write_svg(out, input, result); });
+    outputs.add(options.svg, [&](std::ostream& out) { write_svg(out, *job); });
   }
+  check_tolerance(options.tolerance);
   input = read_input(options.input);
   Logger::log_info("read " + options.input + ": background " + quote_text(input.background.name) +
                    " with " + count_of(input.background.edges.size(), "edge") + ", " +
                    count_of(input.curves.size(), "input curve"));
-  result = run_job(input, options.input);
+  job = std::make_unique<Job>(
+      input, options.input,
+      prepare_job(input, options.input, options.tolerance, options.keep_going));
   outputs.commit();
-  if (options.summary) write_summary(std::cout, input, result);
+  if (options.summary) write_summary(std::cout, *job);
   for (auto const& target : outputs.targets()) Logger::log_info("wrote " + target.string());
-  return 0;
+  return job->left_out().empty() ? 0 : EXIT_LEFT_OUT;
 }
 
 int run_demo(DemoOptions const& options) {
@@ -119,14 +137,13 @@ int run_demo(DemoOptions const& options) {
   auto const input = demo_input();
   check_input(input, "demo");
   OutputFiles outputs;
-  JobResult result;
-  outputs.add(directory / "result.json",
-              [&](std::ostream& out) { write_json(out, input, result); });
-  outputs.add(directory / "result.vtk", [&](std::ostream& out) { write_vtk(out, input, result); });
-  outputs.add(directory / "result.svg", [&](std::ostream& out) { write_svg(out, input, result); });
-  result = run_job(input, "demo");
+  std::unique_ptr<Job> job;
+  outputs.add(directory / "result.json", [&](std::ostream& out) { write_json(out, *job); });
+  outputs.add(directory / "result.vtk", [&](std::ostream& out) { write_vtk(out, *job); });
+  outputs.add(directory / "result.svg", [&](std::ostream& out) { write_svg(out, *job); });
+  job = std::make_unique<Job>(input, "demo");
   outputs.commit();
-  write_summary(std::cout, input, result);
+  write_summary(std::cout, *job);
   std::cout << "\nWrote";
   for (auto const& target : outputs.targets()) std::cout << ' ' << target.string();
   std::cout << '\n';
@@ -164,12 +181,23 @@ int main(int argc, char** argv) {
   insert_command->add_option("--vtk", insert.vtk, "Also write the background as VTK polydata");
   insert_command->add_option("--svg", insert.svg, "Also write an SVG picture of the result");
   insert_command->add_flag("--summary", insert.summary, "Print a readable summary on stdout");
+  insert_command->add_flag("--keep-going", insert.keep_going,
+                           "Leave out the curves with a point on no background edge, insert "
+                           "the others and exit with 3 when any was left out");
+  insert_command
+      ->add_option("--tolerance", insert.tolerance, "Snapping distance, in the input's units")
+      ->capture_default_str();
   add_log_options(*insert_command, insert.log);
+
+  OverlayCommandOptions overlay;
+  auto* overlay_command = add_overlay_command(app, overlay.overlay);
+  add_log_options(*overlay_command, overlay.log);
 
   // CLI11 would report an unknown command as a missing one.
   if (argc > 1 && argv[1][0] != '-' && std::string_view{argv[1]} != "demo" &&
-      std::string_view{argv[1]} != "insert") {
-    fail(EXIT_BAD_INPUT, "unknown command " + quote_text(argv[1]) + " (commands: demo, insert)");
+      std::string_view{argv[1]} != "insert" && std::string_view{argv[1]} != "overlay") {
+    fail(EXIT_BAD_INPUT,
+         "unknown command " + quote_text(argv[1]) + " (commands: demo, insert, overlay)");
   }
   try {
     app.parse(argc, argv);
@@ -181,9 +209,19 @@ int main(int argc, char** argv) {
 
   try {
     if (demo_command->parsed()) return run_demo(demo);
+    if (overlay_command->parsed()) {
+      set_up_logger(overlay.log);
+      run_overlay(overlay.overlay);
+      return 0;
+    }
     return run_insert(insert);
   } catch (ToolError const& error) {
     fail(error.exit_code(), error.what());
+  } catch (std::bad_alloc const&) {
+    fail(EXIT_FAILED,
+         "out of memory: the background line's macro information for this job "
+         "does not fit (it grows with the number of background edges each input "
+         "edge runs over)");
   } catch (std::exception const& error) {
     fail(EXIT_FAILED, std::string{"unexpected failure: "} + error.what());
   }

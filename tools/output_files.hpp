@@ -1,10 +1,16 @@
 // Output files written all or nothing: each is written to a temporary file beside its
-// target, and the temporaries are renamed into place only once every one of them was
-// written completely, so that a failure leaves no output file, whole or partial.
+// target, and the temporaries are put in place only once every one of them was written
+// completely, so that a failure leaves no output file, whole or partial.
 //
 //   velk::tool::OutputFiles outputs;
-//   outputs.add("result.json", [&](std::ostream& out) { velk::tool::write_json(out, in, res); });
+//   outputs.add("result.json", [&](std::ostream& out) { velk::tool::write_json(out, job); });
 //   outputs.commit();
+//
+// Where the file system allows it (Linux, O_TMPFILE), a temporary has no name until it is
+// put in place, so that even a process killed outright (by the kernel's out-of-memory
+// killer, say) leaves nothing behind. Elsewhere it is a hidden ".NAME.XXXXXX" file, removed
+// on every error and on SIGINT, SIGTERM and SIGHUP. A target that exists and is not a
+// regular file (a character device such as /dev/null, a pipe) is written directly.
 #pragma once
 
 #include <filesystem>
@@ -31,10 +37,18 @@ class OutputFiles {
   // before any long work.
   void add(std::filesystem::path const& target, Writer writer);
 
-  // Writes every planned file to a new temporary file in its target's directory, then
-  // renames each into place. Throws `ToolError` (`EXIT_FAILED`) naming the file when a
-  // write fails; every temporary is then removed and no target was touched.
+  // Writes every planned file to a new temporary file in its target's directory, then puts
+  // each in place. Throws `ToolError` (`EXIT_FAILED`) naming the file when a write fails,
+  // and passes on what a writer throws; every temporary is then removed and no target was
+  // touched (but a device or pipe written directly has received what was written).
   void commit();
+
+  // Like `commit`, for outputs written side by side: opens every planned file's temporary
+  // first and calls `writer` once with their streams, in the order the files were added
+  // (their own writers are not called). When `writer` throws, every temporary is removed,
+  // no target is touched, and the exception propagates.
+  using StreamsWriter = std::function<void(std::vector<std::ostream*> const& streams)>;
+  void commit_streams(StreamsWriter const& writer);
 
   // The planned targets, in the order they were added.
   std::vector<std::filesystem::path> targets() const;
@@ -43,9 +57,14 @@ class OutputFiles {
   struct Planned {
     std::filesystem::path target;
     Writer writer;
-    std::filesystem::path temporary;
+    bool direct = false;              // a device or pipe: no temporary
+    int descriptor = -1;              // the open temporary (or direct target)
+    std::filesystem::path temporary;  // its name, when it has one
   };
 
+  void open(Planned& file);
+  void write(Planned& file);
+  void put_in_place(Planned& file);
   void remove_temporaries() noexcept;
 
   std::vector<Planned> planned_;

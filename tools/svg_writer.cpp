@@ -32,13 +32,15 @@ constexpr double MIN_MARKER_GAP = 5;
 constexpr double MIN_RUN_WIDTH = 2;
 constexpr double LABEL_GAP = 6;
 // Average advance of a character, as a share of the font size.
-constexpr double CHAR_WIDTH = 0.62;
+constexpr double CHAR_ADVANCE = 0.62;
 // Lane labels longer than this are shortened.
 constexpr std::size_t MAX_LANE_LABEL = 22;
 
 constexpr char const* BACKGROUND_VERTEX_COLOUR = "#222222";
 constexpr char const* SPLIT_VERTEX_COLOUR = "#c0392b";
 constexpr char const* WALK_STOPPED_COLOUR = "#c0392b";
+constexpr auto WALK_STOPPED =
+    static_cast<unsigned>(internal::ElementInsertionInfo::INSERTION_STATUS::walk_stopped);
 constexpr char const* PALETTE[] = {"#4e79a7", "#f28e2b", "#59a14f", "#e15759", "#76b7b2",
                                    "#edc948", "#b07aa1", "#ff9da7", "#9c755f", "#8cd17d"};
 
@@ -63,7 +65,7 @@ std::string px(double value) {
 }
 
 double text_width(std::string const& text, double font_size) {
-  return static_cast<double>(utf8_length(text)) * font_size * CHAR_WIDTH;
+  return static_cast<double>(utf8_length(text)) * font_size * CHAR_ADVANCE;
 }
 
 // Places centred labels from left to right, skipping each one that would overlap the last
@@ -123,21 +125,24 @@ struct Scale {
 
 class SvgPicture {
  public:
-  SvgPicture(std::ostream& out, JobInput const& input, JobResult const& result)
-      : out_{out}, input_{input}, result_{result}, scale_{make_scale(result)} {
-    vertex_order_.resize(result.vertices.size());
+  SvgPicture(std::ostream& out, Job const& job)
+      : out_{out}, job_{job}, input_{job.input()}, scale_{make_scale(job)} {
+    vertex_order_.resize(job.nb_vertices());
     std::iota(vertex_order_.begin(), vertex_order_.end(), std::size_t{0});
     std::stable_sort(vertex_order_.begin(), vertex_order_.end(), [&](std::size_t a, std::size_t b) {
-      return result.vertices[a].x < result.vertices[b].x;
+      return job.x(static_cast<index_t>(a)) < job.x(static_cast<index_t>(b));
     });
     for (auto const v : vertex_order_) {
-      sorted_x_.push_back(result.vertices[v].x);
-      sorted_px_.push_back(scale_(result.vertices[v].x));
+      sorted_x_.push_back(job.x(static_cast<index_t>(v)));
+      sorted_px_.push_back(scale_(sorted_x_.back()));
     }
+    find_runs();
+    find_markers();
   }
 
   void write() {
-    auto const nb_lanes = input_.curves.size();
+    auto const& lanes = job_.inserted_curves();
+    auto const nb_lanes = lanes.size();
     auto const lanes_bottom = FIRST_LANE_Y + static_cast<double>(nb_lanes) * LANE_STEP;
     auto const legend_top = lanes_bottom + 16;
     auto const legend_rows = legend_layout();
@@ -150,23 +155,21 @@ class SvgPicture {
     write_title();
     write_guides(lanes_bottom - (LANE_STEP - LANE_HEIGHT));
     write_axis();
-    for (std::size_t curve = 0; curve < nb_lanes; ++curve) {
-      write_lane(curve, FIRST_LANE_Y + static_cast<double>(curve) * LANE_STEP);
+    for (std::size_t lane = 0; lane < nb_lanes; ++lane) {
+      write_lane(lanes[lane], lane, FIRST_LANE_Y + static_cast<double>(lane) * LANE_STEP);
     }
     write_legend(legend_top);
     out_ << "</svg>\n";
   }
 
  private:
-  static Scale make_scale(JobResult const& result) {
+  static Scale make_scale(Job const& job) {
     double low = 0;
     double high = 0;
-    if (!result.vertices.empty()) {
-      auto const [min, max] = std::minmax_element(
-          result.vertices.begin(), result.vertices.end(),
-          [](ResultVertex const& a, ResultVertex const& b) { return a.x < b.x; });
-      low = min->x;
-      high = max->x;
+    for (index_t v = 0; v < job.nb_vertices(); ++v) {
+      auto const x = job.x(v);
+      if (v == 0 || x < low) low = x;
+      if (v == 0 || x > high) high = x;
     }
     if (!(high > low)) {
       low -= 0.5;
@@ -175,7 +178,7 @@ class SvgPicture {
     return Scale{low, high};
   }
 
-  double vertex_px(index_t vertex) const { return scale_(result_.vertices[vertex].x); }
+  double vertex_px(index_t vertex) const { return scale_(job_.x(vertex)); }
 
   void text(double x, double y, std::string const& content, double size, char const* anchor,
             char const* fill, char const* extra = "") {
@@ -186,14 +189,14 @@ class SvgPicture {
 
   void write_title() {
     std::size_t splits = 0;
-    for (auto const& vertex : result_.vertices) splits += vertex.created_by_split ? 1 : 0;
+    for (index_t v = 0; v < job_.nb_vertices(); ++v) splits += job_.created_by_split(v) ? 1 : 0;
     text(20, 30,
          "Background line " + quote_text(shortened(input_.background.name, 60)) + " with " +
-             count_of(input_.curves.size(), "input curve"),
+             count_of(job_.inserted_curves().size(), "input curve"),
          18, "start", "#111111", " font-weight=\"bold\"");
     text(20, 50,
-         count_of(result_.vertices.size(), "vertex", "vertices") + " (" + std::to_string(splits) +
-             " made by splits), " + count_of(result_.edges.size(), "edge") + ", x from " +
+         count_of(job_.nb_vertices(), "vertex", "vertices") + " (" + std::to_string(splits) +
+             " made by splits), " + count_of(job_.nb_edges(), "edge") + ", x from " +
              format_number(sorted_x_.empty() ? 0.0 : sorted_x_.front()) + " to " +
              format_number(sorted_x_.empty() ? 0.0 : sorted_x_.back()),
          12, "start", "#555555");
@@ -206,7 +209,7 @@ class SvgPicture {
   // Faint vertical lines from the axis down through the lanes, one per background vertex
   // where they stay apart.
   void write_guides(double bottom) {
-    if (input_.curves.empty()) return;
+    if (job_.inserted_curves().empty()) return;
     std::string path;
     for (auto const i : isolated(sorted_px_, MIN_GUIDE_GAP)) {
       path += "M" + px(sorted_px_[i]) + " " + px(AXIS_Y + 8) + "V" + px(bottom);
@@ -218,9 +221,10 @@ class SvgPicture {
   void write_axis() {
     // The axis: one thick line per run of touching background edges.
     std::vector<std::pair<double, double>> spans;
-    for (auto const& edge : result_.edges) {
-      auto const a = vertex_px(edge.vertices[0]);
-      auto const b = vertex_px(edge.vertices[1]);
+    for (index_t e = 0; e < job_.nb_edges(); ++e) {
+      auto const vertices = job_.edge_vertices(e);
+      auto const a = vertex_px(vertices[0]);
+      auto const b = vertex_px(vertices[1]);
       spans.emplace_back(std::min(a, b), std::max(a, b));
     }
     std::sort(spans.begin(), spans.end());
@@ -239,8 +243,9 @@ class SvgPicture {
     std::string background_ticks;
     std::string split_ticks;
     for (auto const i : isolated(sorted_px_, MIN_TICK_GAP)) {
-      auto& ticks =
-          result_.vertices[vertex_order_[i]].created_by_split ? split_ticks : background_ticks;
+      auto& ticks = job_.created_by_split(static_cast<index_t>(vertex_order_[i]))
+                        ? split_ticks
+                        : background_ticks;
       ticks += "M" + px(sorted_px_[i]) + " " + px(AXIS_Y - 8) + "V" + px(AXIS_Y + 8);
     }
     out_ << "<path d=\"" << background_ticks << "\" stroke=\"" << BACKGROUND_VERTEX_COLOUR
@@ -252,13 +257,13 @@ class SvgPicture {
     // keeps its coordinate so that both ends of the axis are labelled.
     if (vertex_order_.empty()) return;
     auto const last_vertex = static_cast<index_t>(vertex_order_.back());
-    auto const last_label = format_number(result_.vertices[last_vertex].x);
+    auto const last_label = format_number(job_.x(last_vertex));
     auto const last_x = vertex_px(last_vertex);
     LabelRow coordinates{11, last_x - text_width(last_label, 11) / 2};
     LabelRow indices{10, WIDTH};
     for (auto const v : vertex_order_) {
       auto const x = vertex_px(static_cast<index_t>(v));
-      auto const label = format_number(result_.vertices[v].x);
+      auto const label = format_number(job_.x(static_cast<index_t>(v)));
       if (v != last_vertex && coordinates.fits(x, label)) {
         coordinates.place(x, label);
         text(x, X_LABEL_Y, label, 11, "middle", "#333333");
@@ -267,23 +272,24 @@ class SvgPicture {
       if (indices.fits(x, index)) {
         indices.place(x, index);
         text(x, VERTEX_LABEL_Y, index, 10, "middle",
-             result_.vertices[v].created_by_split ? SPLIT_VERTEX_COLOUR : "#555555");
+             job_.created_by_split(static_cast<index_t>(v)) ? SPLIT_VERTEX_COLOUR : "#555555");
       }
     }
     text(last_x, X_LABEL_Y, last_label, 11, "middle", "#333333");
 
     // Edge indices between their vertices, where the edge is wide enough.
     std::vector<std::pair<double, std::size_t>> centres;
-    for (std::size_t e = 0; e < result_.edges.size(); ++e) {
-      auto const a = vertex_px(result_.edges[e].vertices[0]);
-      auto const b = vertex_px(result_.edges[e].vertices[1]);
+    for (index_t e = 0; e < job_.nb_edges(); ++e) {
+      auto const vertices = job_.edge_vertices(e);
+      auto const a = vertex_px(vertices[0]);
+      auto const b = vertex_px(vertices[1]);
       centres.emplace_back((a + b) / 2, e);
     }
     std::sort(centres.begin(), centres.end());
     LabelRow edge_labels{10, WIDTH};
     for (auto const& [centre, e] : centres) {
-      auto const& edge = result_.edges[e];
-      auto const width = std::abs(vertex_px(edge.vertices[1]) - vertex_px(edge.vertices[0]));
+      auto const vertices = job_.edge_vertices(static_cast<index_t>(e));
+      auto const width = std::abs(vertex_px(vertices[1]) - vertex_px(vertices[0]));
       auto const label = std::to_string(e);
       if (width >= text_width(label, 10) + 4 && edge_labels.fits(centre, label)) {
         edge_labels.place(centre, label);
@@ -292,44 +298,83 @@ class SvgPicture {
     }
   }
 
-  // The runs of background edges that carry each input edge of `curve`, by position.
-  std::vector<Run> runs_of(std::size_t curve) const {
-    std::map<index_t, std::vector<std::pair<double, double>>> pieces;
-    for (auto const& edge : result_.edges) {
-      auto const a = result_.vertices[edge.vertices[0]].x;
-      auto const b = result_.vertices[edge.vertices[1]].x;
-      // A repeat of the same input edge on one background edge adds nothing to draw.
-      std::vector<index_t> carried;
-      for (auto const& ref : edge.macro_elements) {
-        if (ref.curve == curve) carried.push_back(ref.element);
-      }
-      std::sort(carried.begin(), carried.end());
-      carried.erase(std::unique(carried.begin(), carried.end()), carried.end());
-      for (auto const input_edge : carried) {
-        pieces[input_edge].emplace_back(std::min(a, b), std::max(a, b));
-      }
+  // The runs of background edges that carry each input edge, per curve, by position: the
+  // pieces of one input edge (its background edges' intervals, a repeat of the input edge
+  // on one background edge counted once) joined where they touch or overlap. One pass over
+  // the background edges by position, with one open run per input edge: the memory of the
+  // runs, not of the macro entries.
+  void find_runs() {
+    auto const nb_curves = input_.curves.size();
+    std::vector<std::size_t> first_slot(nb_curves + 1, 0);
+    for (std::size_t c = 0; c < nb_curves; ++c) {
+      first_slot[c + 1] = first_slot[c] + input_.curves[c].edges.size();
     }
-    std::vector<Run> runs;
-    for (auto& [input_edge, intervals] : pieces) {
-      std::sort(intervals.begin(), intervals.end());
-      for (std::size_t i = 0; i < intervals.size();) {
-        Run run{intervals[i].first, intervals[i].second, input_edge, 1};
-        for (++i; i < intervals.size() && intervals[i].first <= run.high; ++i) {
-          run.high = std::max(run.high, intervals[i].second);
-          ++run.nb_background_edges;
-        }
-        runs.push_back(run);
-      }
+    struct OpenRun {
+      Run run;
+      bool open = false;
+      index_t last_edge = NO_ID;
+    };
+    std::vector<OpenRun> open(first_slot.back());
+    runs_.assign(nb_curves, {});
+
+    struct Piece {
+      double low;
+      double high;
+      index_t edge;
+    };
+    std::vector<Piece> pieces;
+    pieces.reserve(job_.nb_edges());
+    for (index_t e = 0; e < job_.nb_edges(); ++e) {
+      auto const vertices = job_.edge_vertices(e);
+      auto const a = job_.x(vertices[0]);
+      auto const b = job_.x(vertices[1]);
+      pieces.push_back({std::min(a, b), std::max(a, b), e});
     }
-    std::sort(runs.begin(), runs.end(), [](Run const& a, Run const& b) {
-      return a.low < b.low || (a.low == b.low && a.input_edge < b.input_edge);
+    std::sort(pieces.begin(), pieces.end(), [](Piece const& p, Piece const& q) {
+      return p.low < q.low || (p.low == q.low && p.high < q.high);
     });
-    return runs;
+    for (auto const& piece : pieces) {
+      job_.for_each_macro_element(piece.edge, [&](MacroRef const& ref) {
+        auto& slot = open[first_slot[ref.curve] + ref.element];
+        if (slot.last_edge == piece.edge) return;
+        slot.last_edge = piece.edge;
+        if (slot.open && piece.low <= slot.run.high) {
+          slot.run.high = std::max(slot.run.high, piece.high);
+          ++slot.run.nb_background_edges;
+          return;
+        }
+        if (slot.open) runs_[ref.curve].push_back(slot.run);
+        slot.run = Run{piece.low, piece.high, ref.element, 1};
+        slot.open = true;
+      });
+    }
+    for (std::size_t c = 0; c < nb_curves; ++c) {
+      for (auto slot = first_slot[c]; slot < first_slot[c + 1]; ++slot) {
+        if (open[slot].open) runs_[c].push_back(open[slot].run);
+      }
+      std::sort(runs_[c].begin(), runs_[c].end(), [](Run const& a, Run const& b) {
+        return a.low < b.low || (a.low == b.low && a.input_edge < b.input_edge);
+      });
+    }
   }
 
-  void write_lane(std::size_t curve, double top) {
+  // The positions, in pixels, of the background vertices that carry a vertex of each curve.
+  void find_markers() {
+    markers_.assign(input_.curves.size(), {});
+    std::vector<index_t> last_marked(input_.curves.size(), NO_ID);
+    for (index_t v = 0; v < job_.nb_vertices(); ++v) {
+      job_.for_each_macro_vertex(v, [&](MacroRef const& ref) {
+        if (last_marked[ref.curve] == v) return;
+        last_marked[ref.curve] = v;
+        markers_[ref.curve].push_back(vertex_px(v));
+      });
+    }
+  }
+
+  // The lane of input curve `curve`, the `lane`-th one drawn (which picks its colour).
+  void write_lane(std::size_t curve, std::size_t lane, double top) {
     auto const& data = input_.curves[curve];
-    auto const colour = colour_of(curve);
+    auto const colour = colour_of(lane);
     auto const name = data.name;
     out_ << "<g>\n<title>" << xml_escape(name) << "</title>\n";
     out_ << "<rect x=\"" << px(LEFT) << "\" y=\"" << px(top) << "\" width=\"" << px(PLOT)
@@ -339,10 +384,16 @@ class SvgPicture {
     text(LEFT - 28, top + 16, shortened(name, MAX_LANE_LABEL), 12, "end", "#111111",
          " font-weight=\"bold\"");
     out_ << "</g>\n";
+    // A curve removed after the insertions carries nothing: its lane stays empty.
+    if (job_.removed(curve)) {
+      text(LEFT + PLOT / 2, top + 16, "removed after the insertions", 11, "middle", "#777777",
+           " font-style=\"italic\"");
+      return;
+    }
 
     // Edges of the curve over the background edges that carry them: a rectangle per run
     // wide enough to see, and one per cluster of narrower touching runs.
-    auto const runs = runs_of(curve);
+    auto const& runs = runs_[curve];
     LabelRow labels{10, WIDTH};
     std::vector<Run> cluster;
     auto const flush = [&]() {
@@ -392,8 +443,8 @@ class SvgPicture {
 
     // Input edges whose walk stopped carry nothing: a dashed outline between their ends.
     std::vector<bool> drawn(data.edges.size(), false);
-    for (auto const& entry : result_.curves[curve].report) {
-      if (entry.status != "walk_stopped" || drawn[entry.edge]) continue;
+    for (auto const& entry : job_.report(curve)) {
+      if (entry.status != WALK_STOPPED || drawn[entry.edge]) continue;
       drawn[entry.edge] = true;
       auto const& ends = data.edges[entry.edge];
       auto const a = scale_(data.points[ends[0]]);
@@ -407,15 +458,7 @@ class SvgPicture {
     }
 
     // The background vertices that carry the curve's vertices.
-    std::vector<double> markers;
-    for (std::size_t v = 0; v < result_.vertices.size(); ++v) {
-      for (auto const& ref : result_.vertices[v].macro_vertices) {
-        if (ref.curve == curve) {
-          markers.push_back(vertex_px(static_cast<index_t>(v)));
-          break;
-        }
-      }
-    }
+    auto& markers = markers_[curve];
     std::sort(markers.begin(), markers.end());
     std::string path;
     for (auto const i : isolated(markers, MIN_MARKER_GAP)) {
@@ -481,16 +524,16 @@ class SvgPicture {
 
   std::size_t legend_layout() {
     legend_.clear();
-    for (std::size_t curve = 0; curve < input_.curves.size(); ++curve) {
+    auto const& lanes = job_.inserted_curves();
+    for (std::size_t lane = 0; lane < lanes.size(); ++lane) {
+      auto const curve = lanes[lane];
       std::size_t stopped = 0;
-      for (auto const& entry : result_.curves[curve].report) {
-        stopped += entry.status == "walk_stopped" ? 1 : 0;
-      }
+      for (auto const& entry : job_.report(curve)) stopped += entry.status == WALK_STOPPED ? 1 : 0;
       auto label = shortened(input_.curves[curve].name, 40) + " (" +
-                   std::to_string(result_.curves[curve].report.size()) + " inserted";
+                   std::to_string(job_.report(curve).size()) + " inserted";
       if (stopped > 0) label += ", " + std::to_string(stopped) + " walk stopped";
-      if (result_.curves[curve].removal) label += ", then removed";
-      legend_.push_back({"curve", colour_of(curve), label + ")", 0, 0});
+      if (job_.removed(curve)) label += ", then removed";
+      legend_.push_back({"curve", colour_of(lane), label + ")", 0, 0});
     }
     legend_.push_back({"background", BACKGROUND_VERTEX_COLOUR, "axis: background vertex", 0, 0});
     legend_.push_back({"split", SPLIT_VERTEX_COLOUR, "axis: vertex made by a split", 0, 0});
@@ -532,9 +575,11 @@ class SvgPicture {
   }
 
   std::ostream& out_;
+  Job const& job_;
   JobInput const& input_;
-  JobResult const& result_;
   Scale scale_;
+  std::vector<std::vector<Run>> runs_;
+  std::vector<std::vector<double>> markers_;
   std::vector<std::size_t> vertex_order_;
   std::vector<double> sorted_x_;
   std::vector<double> sorted_px_;
@@ -543,8 +588,6 @@ class SvgPicture {
 
 }  // namespace
 
-void write_svg(std::ostream& out, JobInput const& input, JobResult const& result) {
-  SvgPicture{out, input, result}.write();
-}
+void write_svg(std::ostream& out, Job const& job) { SvgPicture{out, job}.write(); }
 
 }  // namespace velk::tool

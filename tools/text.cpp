@@ -101,6 +101,21 @@ std::string count_of(std::size_t count, std::string_view noun, std::string_view 
   return text + (plural.empty() ? std::string{noun} + "s" : std::string{plural});
 }
 
+std::string byte_size(std::size_t bytes) {
+  if (bytes < 1024) return std::to_string(bytes) + " B";
+  static constexpr char const* UNITS[] = {"KiB", "MiB", "GiB", "TiB"};
+  auto value = static_cast<double>(bytes) / 1024;
+  std::size_t unit = 0;
+  while (value >= 1024 && unit + 1 < sizeof(UNITS) / sizeof(UNITS[0])) {
+    value /= 1024;
+    ++unit;
+  }
+  char buffer[32];
+  auto const end =
+      std::to_chars(buffer, buffer + sizeof(buffer), value, std::chars_format::fixed, 1);
+  return std::string(buffer, end.ptr) + " " + UNITS[unit];
+}
+
 std::size_t utf8_length(std::string_view text) {
   std::size_t length = 0;
   for (char const character : text) {

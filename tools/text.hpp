@@ -33,6 +33,9 @@ std::string shortened(std::string_view text, std::size_t max_characters);
 // "s" when `plural` is empty) unless the count is 1.
 std::string count_of(std::size_t count, std::string_view noun, std::string_view plural = {});
 
+// "512 B", "1.5 KiB", "15.2 GiB": a size in bytes for a person to read.
+std::string byte_size(std::size_t bytes);
+
 // Number of UTF-8 characters of `text` (bytes that do not continue a sequence).
 std::size_t utf8_length(std::string_view text);
 

@@ -12,6 +12,8 @@ namespace velk::tool {
 inline constexpr int EXIT_BAD_INPUT = 2;
 // The library failed while inserting, or the outputs could not be written.
 inline constexpr int EXIT_FAILED = 1;
+// Success, but `--keep-going` left out curves that could not be inserted.
+inline constexpr int EXIT_LEFT_OUT = 3;
 
 // An error message (without the tool's name, which `main` adds) and its exit code.
 class ToolError : public std::runtime_error {

@@ -17,14 +17,43 @@ constexpr std::size_t CHAIN_ROOM = 16;
 // of their edges, built when the chain grows past it.
 constexpr std::size_t LINEAR_VISITED_LIMIT = 32;
 
+// The edge index first: it differs far more often, and costs one comparison.
+bool matches(MeshElement const& element, MeshEdge const& macro_edge) {
+  return element.element_id == macro_edge.edge_id && element.mesh_id == macro_edge.mesh_id;
+}
+
 bool carries(std::vector<MeshElement> const& macro_elements, MeshEdge const& macro_edge) {
   for (auto const& element : macro_elements) {
-    // The edge index first: it differs far more often, and costs one comparison.
-    if (element.element_id == macro_edge.edge_id && element.mesh_id == macro_edge.mesh_id) {
-      return true;
-    }
+    if (matches(element, macro_edge)) return true;
   }
   return false;
+}
+
+constexpr std::size_t NOT_FOUND = static_cast<std::size_t>(-1);
+
+// The position of `macro_edge` in `macro_elements`, searched outwards from `hint` (hint,
+// hint + 1, hint - 1, hint + 2, ...), or NOT_FOUND. Lists only grow at their end, and a
+// split gives both halves the whole list, so along a chain the macro edge sits at nearly
+// the same position in each edge's list: the position in the previous edge is a hint that
+// makes each step cost O(1) in practice rather than O(list length), which matters when
+// thousands of input edges overlap. The answer is the same as a scan from the front.
+std::size_t find_near(std::vector<MeshElement> const& macro_elements, MeshEdge const& macro_edge,
+                      std::size_t hint) {
+  auto const size = macro_elements.size();
+  if (size == 0) return NOT_FOUND;
+  std::size_t above = hint < size ? hint : size - 1;
+  std::size_t below = above;
+  while (above < size || below > 0) {
+    if (above < size) {
+      if (matches(macro_elements[above], macro_edge)) return above;
+      ++above;
+    }
+    if (below > 0) {
+      --below;
+      if (matches(macro_elements[below], macro_edge)) return below;
+    }
+  }
+  return NOT_FOUND;
 }
 
 }  // namespace
@@ -46,30 +75,40 @@ std::optional<std::vector<index_t>> BackgroundLine::Impl::propagate_on_macro_edg
   std::vector<index_t> chain;
   chain.reserve(CHAIN_ROOM);
   chain.push_back(start.edge_id);
-  // The edges visited are those of the chain.
+  // The edges visited are those of the chain: a short chain is searched directly, a longer
+  // one through a hash set of its edges.
   absl::flat_hash_set<index_t> visited;
-  auto const visit = [&chain, &visited](index_t edge) {
-    if (visited.empty()) {
-      if (std::find(chain.begin(), chain.end(), edge) != chain.end()) return false;
-      if (chain.size() == LINEAR_VISITED_LIMIT) visited.insert(chain.begin(), chain.end());
-    }
-    if (!visited.empty() && !visited.insert(edge).second) return false;
+  auto const in_chain = [&chain, &visited](index_t edge) {
+    if (!visited.empty()) return visited.contains(edge);
+    return std::find(chain.begin(), chain.end(), edge) != chain.end();
+  };
+  auto const extend = [&chain, &visited](index_t edge) {
     chain.push_back(edge);
-    return true;
+    if (!visited.empty()) {
+      visited.insert(edge);
+    } else if (chain.size() > LINEAR_VISITED_LIMIT) {
+      visited.insert(chain.begin(), chain.end());
+    }
   };
   auto position = start.opposite();
   // The vertex at the position, read once per step.
   auto vertex = curve_.edge_vertex(position);
+  auto hint = find_near(macro_info.macro_elements(start.edge_id), macro_edge, 0);
   index_t steps = 0;
   while (vertex != target && steps < step_limit) {
     ++steps;
+    // The first edge around the vertex, in order, that is not in the chain yet and carries
+    // the macro edge (the edge just walked is in the chain: it is passed over unsearched).
     bool moved = false;
-    for (auto const& next : edges_around_vertex_with_macro_edge(macro_info, vertex, macro_edge)) {
-      if (visit(next.edge_id)) {
-        position = next.opposite();
-        moved = true;
-        break;
-      }
+    for (auto const& next : curve_.edges_around_vertex(vertex)) {
+      if (in_chain(next.edge_id)) continue;
+      auto const found = find_near(macro_info.macro_elements(next.edge_id), macro_edge, hint);
+      if (found == NOT_FOUND) continue;
+      extend(next.edge_id);
+      position = next.opposite();
+      hint = found;
+      moved = true;
+      break;
     }
     // Every carrying edge here is already in the chain: this walk cannot arrive.
     if (!moved) return std::nullopt;

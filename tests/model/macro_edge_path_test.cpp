@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <memory>
 #include <numeric>
 #include <optional>
@@ -214,6 +215,76 @@ TEST(MacroEdgePath, CallersStepLimitReturnsChainsOfAnyLength) {
               chain.line.macro_edge_path({0, 5000}, edge, 0);
             }),
             "[BackgroundLine::macro_edge_path] step limit 0 must be at least 1");
+}
+
+// The walk as documented, with every macro list scanned from its front: the reference the
+// query's searches, which start near where the previous edge held the macro edge, must
+// agree with.
+Chain plain_walk(BackgroundLine const& line, std::array<index_t, 2> const& vertices,
+                 MeshEdge const& macro_edge) {
+  auto const& curve = line.line();
+  auto const carries = [&](index_t edge) {
+    auto const& list = line.macro_elements(edge);
+    return std::find(list.begin(), list.end(), macro_edge) != list.end();
+  };
+  if (vertices[0] == vertices[1]) return std::nullopt;
+  for (auto const& start : curve.edges_around_vertex(vertices[0])) {
+    if (!carries(start.edge_id)) continue;
+    std::vector<index_t> chain{start.edge_id};
+    auto vertex = curve.edge_vertex(start.opposite());
+    bool dead_end = false;
+    while (vertex != vertices[1] && !dead_end) {
+      dead_end = true;
+      for (auto const& next : curve.edges_around_vertex(vertex)) {
+        if (std::find(chain.begin(), chain.end(), next.edge_id) != chain.end()) continue;
+        if (!carries(next.edge_id)) continue;
+        chain.push_back(next.edge_id);
+        vertex = curve.edge_vertex(next.opposite());
+        dead_end = false;
+        break;
+      }
+    }
+    if (!dead_end) return chain;
+  }
+  return std::nullopt;
+}
+
+// Sixty curves of eight points scattered over 40 unit edges (a fixed generator; the seed
+// is printed on failure): every background edge ends up carrying a hundred-odd input edges,
+// entered in many orders, and every chain must match the plain walk, in both directions.
+TEST(MacroEdgePath, AgreesWithAPlainWalkUnderHeavyOverlap) {
+  std::uint64_t const seed = 20261209;
+  SCOPED_TRACE(testing::Message() << "seed " << seed);
+  std::uint64_t state = seed;
+  auto const next_coordinate = [&state]() {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return static_cast<double>(state >> 11U) / 9007199254740992.0 * 40.0;
+  };
+  ChainBackground background{40};
+  std::vector<std::unique_ptr<velk::EdgedCurve<1>>> inputs;
+  for (int c = 0; c < 60; ++c) {
+    std::vector<double> points;
+    for (int p = 0; p < 8; ++p) points.push_back(next_coordinate());
+    inputs.push_back(velk::test::chain_curve(points));
+    background.inserter.insert_curve(*inputs.back());
+  }
+  auto const& line = background.line;
+  auto const limit = background.curve.nb_edges();
+  std::size_t chains = 0;
+  for (auto const& input : inputs) {
+    for (index_t edge = 0; edge < input->nb_edges(); ++edge) {
+      MeshEdge const macro_edge{input->id(), edge};
+      auto const ends = input->edge_vertices(edge);
+      std::array<index_t, 2> const vertices{background_vertex_of(line, {input->id(), ends[0]}),
+                                            background_vertex_of(line, {input->id(), ends[1]})};
+      auto const chain = line.macro_edge_path(vertices, macro_edge, limit);
+      EXPECT_EQ(chain, plain_walk(line, vertices, macro_edge));
+      EXPECT_EQ(line.macro_edge_path({vertices[1], vertices[0]}, macro_edge, limit),
+                plain_walk(line, {vertices[1], vertices[0]}, macro_edge));
+      chains += chain ? 1 : 0;
+    }
+  }
+  EXPECT_EQ(chains, 60U * 7U);
 }
 
 // A walk that runs into the end of the run stops there without a chain, long before the

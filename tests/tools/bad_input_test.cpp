@@ -199,7 +199,7 @@ TEST(ToolBadInput, BadArgumentsExitWithTwo) {
   };
   std::vector<BadArguments> const cases{
       {{}, "A subcommand is required (run with --help for usage)"},
-      {{"merge", "in.json"}, "unknown command \"merge\" (commands: demo, insert)"},
+      {{"merge", "in.json"}, "unknown command \"merge\" (commands: demo, insert, overlay)"},
       {{"insert"}, "input is required (run with --help for usage)"},
       {{"insert", "in.json", "--log-level", "loud"},
        "--log-level: loud not in {critical,debug,err,info,off,trace,warn} (run with --help for "

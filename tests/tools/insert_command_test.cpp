@@ -1,7 +1,15 @@
 // End-to-end tests of `velk-background-line insert`: known results of small inputs, the
 // summary and the log options.
+#include <chrono>
+#include <csignal>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -62,8 +70,9 @@ TEST(ToolInsert, StoppedWalkIsLoggedAsWarning) {
 }
 
 // Background 0, 1, ..., 1100; "long" from 0.5 to 1050.5 runs over 1051 background edges,
-// more than the path query follows; "medium" from 2 to 502 over 500 edges.
-TEST(ToolInsert, ChainBeyondPathQueryLimitIsReportedAsError) {
+// more than the library's default path query follows, "medium" from 2 to 502 over 500: the
+// tool asks for every chain with a limit no walk can reach, so both come back whole.
+TEST(ToolInsert, ChainsOfAnyLengthComeBackWhole) {
   ScratchDirectory work;
   json points = json::array();
   for (int x = 0; x <= 1100; ++x) points.push_back(x);
@@ -74,23 +83,22 @@ TEST(ToolInsert, ChainBeyondPathQueryLimitIsReportedAsError) {
   write_file(work / "in.json", input.dump());
   auto const run = run_tool({"insert", "in.json", "--log-level", "warn"}, work.path());
   ASSERT_EQ(run.exit_code, 0) << run.err;
-  EXPECT_EQ(run.err,
-            "[warn] path of input edge 0 of curve \"long\": [BackgroundSolid::macro_edge_path] "
-            "Too many steps while propagating on macro edge.\n");
+  EXPECT_EQ(run.err, "");
   auto const result = read_json(work / "result.json");
+  // Cleaning drops the two split edges 0 and 1050, so edge i + 1 of the input background
+  // is edge i now, and the halves of the split edges that carry "long" are 1099 and 1100.
+  json long_chain = json::array({1099});
+  for (int edge = 0; edge <= 1048; ++edge) long_chain.push_back(edge);
+  long_chain.push_back(1100);
   auto const& long_path = result["curves"][0]["paths"][0];
   EXPECT_EQ(long_path["vertices"], json({1101, 1102}));
-  EXPECT_TRUE(long_path["path"].is_null());
-  EXPECT_EQ(long_path["error"],
-            "[BackgroundSolid::macro_edge_path] Too many steps while propagating on macro edge.");
-  // Cleaning drops the two split edges 0 and 1050, so edge i + 1 of the input background
-  // is edge i now: "medium" runs over edges 1 to 500.
+  EXPECT_EQ(long_path["path"], long_chain);
+  EXPECT_FALSE(long_path.contains("error"));
   json chain = json::array();
   for (int edge = 1; edge <= 500; ++edge) chain.push_back(edge);
   auto const& medium_path = result["curves"][1]["paths"][0];
   EXPECT_EQ(medium_path["vertices"], json({2, 502}));
   EXPECT_EQ(medium_path["path"], chain);
-  EXPECT_FALSE(medium_path.contains("error"));
 }
 
 TEST(ToolInsert, SummaryListsVerticesEdgesAndChains) {
@@ -135,6 +143,41 @@ TEST(ToolInsert, SummaryListsVerticesEdgesAndChains) {
             "  well-2:0    12.5 -> 27.5  inserted  9 -> 7               8, 3\n");
 }
 
+// A removed curve: counted in the first line, absent from the chains (it carries nothing),
+// and listed with the counts of its removal. The rest agrees with
+// cases/removed_curve.expected.json.
+TEST(ToolInsert, SummaryListsRemovedCurvesApart) {
+  ScratchDirectory work;
+  auto const run =
+      run_tool({"insert", case_file("removed_curve.json"), "--summary", "-q"}, work.path());
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(run.out,
+            "Background \"line\" after inserting 2 curves and removing 1: 5 vertices, 4 edges\n"
+            "\n"
+            "Background vertices, by position\n"
+            "  vertex  x   origin      input vertices (input x when it differs)\n"
+            "  0       0   background  -\n"
+            "  3       2   split       kept:0\n"
+            "  1       10  background  -\n"
+            "  4       12  split       kept:1\n"
+            "  2       20  background  -\n"
+            "\n"
+            "Background edges, by position\n"
+            "  edge  vertices  interval  carries input edges\n"
+            "  0     0 -> 3    [0, 2]    -\n"
+            "  2     3 -> 1    [2, 10]   kept:0\n"
+            "  1     1 -> 4    [10, 12]  kept:0\n"
+            "  3     4 -> 2    [12, 20]  -\n"
+            "\n"
+            "Inserted input edges\n"
+            "  input edge  from -> to  status    background vertices  chain of background edges\n"
+            "  kept:0      2 -> 12     inserted  3 -> 4               2, 1\n"
+            "\n"
+            "Curves removed after the insertions\n"
+            "  curve  macro vertices removed  macro elements removed  vertices merged\n"
+            "  gone   4                       4                       3\n");
+}
+
 TEST(ToolInsert, ProgressGoesToStderrUnlessQuiet) {
   ScratchDirectory work;
   auto const input = std::string{VELK_EXAMPLES_DIR} + "/two_wells.json";
@@ -142,14 +185,19 @@ TEST(ToolInsert, ProgressGoesToStderrUnlessQuiet) {
   ASSERT_EQ(shown.exit_code, 0);
   EXPECT_EQ(shown.out, "");
   auto const lines = lines_of(shown.err);
-  ASSERT_EQ(lines.size(), 6U) << shown.err;
+  ASSERT_EQ(lines.size(), 8U) << shown.err;
   EXPECT_EQ(lines[0],
             "[info] read " + input + ": background \"section\" with 4 edges, 2 input curves");
   EXPECT_EQ(lines[1].rfind("[info] Insertion of curve well-1 (", 0), 0U) << lines[1];
   EXPECT_NE(lines[1].find("): started (2 steps)"), std::string::npos) << lines[1];
   EXPECT_NE(lines[2].find("): completed 2/2 in "), std::string::npos) << lines[2];
   EXPECT_EQ(lines[3].rfind("[info] Insertion of curve well-2 (", 0), 0U) << lines[3];
-  EXPECT_EQ(lines[5], "[info] wrote result.json");
+  EXPECT_EQ(lines[5],
+            "[info] inserted 2 curves: background of 10 vertices and 9 edges carrying 11 input "
+            "edges in all (macro lists 1016 B)");
+  EXPECT_EQ(lines[6],
+            "[info] paths: 4 inserted input edges, each with a chain of background edges");
+  EXPECT_EQ(lines[7], "[info] wrote result.json");
 
   auto const quiet = run_tool({"insert", input, "--quiet"}, work.path());
   EXPECT_EQ(quiet.exit_code, 0);
@@ -180,6 +228,70 @@ TEST(ToolInsert, RewritesAnExistingResultWhole) {
   write_file(work / "result.json", std::string(100000, 'x'));
   auto const result = insert_quietly(case_file("repeated_insert.json"), work);
   EXPECT_EQ(result, read_json(case_file("repeated_insert.expected.json")));
+}
+
+// An output that is a pipe (or a device such as /dev/null) is written where it is, not
+// replaced by a file renamed over it.
+TEST(ToolInsert, WritesIntoAPipeWhereItIs) {
+  ScratchDirectory work;
+  ASSERT_EQ(::mkfifo((work / "pipe").c_str(), 0600), 0);
+  std::string received;
+  std::thread reader{[&received, &work]() { received = read_file(work / "pipe"); }};
+  auto const run = run_tool(
+      {"insert", std::string{VELK_EXAMPLES_DIR} + "/two_wells.json", "--vtk", "pipe", "-q"},
+      work.path());
+  reader.join();
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(received.rfind("# vtk DataFile Version 3.0\n", 0), 0U) << received;
+  struct stat status {};
+  ASSERT_EQ(::stat((work / "pipe").c_str(), &status), 0);
+  EXPECT_TRUE(S_ISFIFO(status.st_mode));
+  EXPECT_EQ(work.entries(), (std::vector<std::string>{"pipe", "result.json"}));
+}
+
+// A run killed outright while writing (as the kernel kills a process out of memory) leaves
+// no file behind, not even a temporary: the JSON is written first, then the tool blocks
+// opening a pipe nobody reads, with the JSON's temporary open; it is killed there.
+TEST(ToolInsert, KilledRunLeavesNoFile) {
+  ScratchDirectory work;
+  // Where the file system cannot make unnamed files, the tool falls back on named
+  // temporaries, which only a catchable signal lets it remove.
+  auto const unnamed = ::open(work.path().c_str(), O_TMPFILE | O_WRONLY, 0600);
+  if (unnamed < 0) GTEST_SKIP() << "no O_TMPFILE on " << work.path();
+  ::close(unnamed);
+  ASSERT_EQ(::mkfifo((work / "pipe").c_str(), 0600), 0);
+  std::string const input = std::string{VELK_EXAMPLES_DIR} + "/two_wells.json";
+  std::vector<std::string> words{VELK_TOOL_PATH, "insert", input, "--vtk", "pipe", "-q"};
+  std::vector<char*> argv;
+  for (auto& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  auto const child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::chdir(work.path().c_str()) != 0) ::_exit(127);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  // Waits until the child holds a file of the scratch directory open: the JSON's temporary.
+  auto const holds_a_temporary = [&]() {
+    std::error_code error;
+    auto const descriptors = std::filesystem::path{"/proc"} / std::to_string(child) / "fd";
+    for (auto const& entry : std::filesystem::directory_iterator{descriptors, error}) {
+      auto const target = std::filesystem::read_symlink(entry.path(), error).string();
+      if (!error && target.rfind(work.path().string() + "/", 0) == 0) return true;
+    }
+    return false;
+  };
+  auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds{60};
+  while (!holds_a_temporary() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds{10});
+  }
+  EXPECT_TRUE(holds_a_temporary());
+  ::kill(child, SIGKILL);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(work.entries(), std::vector<std::string>{"pipe"});
 }
 
 }  // namespace

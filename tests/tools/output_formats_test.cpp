@@ -3,6 +3,7 @@
 // escaping and for thousands of edges.
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -26,15 +27,38 @@ using velk::tool_test::ScratchDirectory;
 using velk::tool_test::write_file;
 using velk::tool_test::xml_fault;
 
+// The name of a curve's VTK array: one token, with %XX for the bytes the format cannot
+// hold in one (VTK's reader decodes them).
+std::string vtk_array_name(std::string const& name) {
+  std::string encoded;
+  for (char const character : name) {
+    auto const byte = static_cast<unsigned char>(character);
+    if (byte <= 0x20U || byte >= 0x7FU || character == '%' || character == '"') {
+      char hex[4];
+      std::snprintf(hex, sizeof(hex), "%%%02X", byte);
+      encoded += hex;
+    } else {
+      encoded += character;
+    }
+  }
+  return encoded;
+}
+
 // Reads the VTK file back and checks it against the JSON result: the legacy header, counts
-// that agree, points at (x, 0, 0), the edges as line cells and the macro counts as data.
+// that agree, points at (x, 0, 0), the edges as line cells, the macro counts as data and,
+// per curve of the result not removed again, an array named after it counting its input
+// edges on each edge.
 void expect_vtk_matches(std::string const& vtk, json const& result) {
   auto const& vertices = result["background"]["vertices"];
   auto const& edges = result["background"]["edges"];
+  auto curves = json::array();
+  for (auto const& curve : result["curves"]) {
+    if (!curve.contains("removed")) curves.push_back(curve);
+  }
   auto const lines = lines_of(vtk);
   auto const n = vertices.size();
   auto const m = edges.size();
-  ASSERT_EQ(lines.size(), 4 + 1 + n + 1 + m + 3 + m + 3 + n);
+  ASSERT_EQ(lines.size(), 4 + 1 + n + 1 + m + 3 + m + curves.size() * (2 + m) + 3 + n);
   EXPECT_EQ(lines[0], "# vtk DataFile Version 3.0");
   EXPECT_LE(lines[1].size(), 256U);
   EXPECT_EQ(lines[2], "ASCII");
@@ -60,6 +84,16 @@ void expect_vtk_matches(std::string const& vtk, json const& result) {
   EXPECT_EQ(lines[line++], "LOOKUP_TABLE default");
   for (std::size_t e = 0; e < m; ++e, ++line) {
     EXPECT_EQ(lines[line], std::to_string(edges[e]["macro_elements"].size()));
+  }
+  for (auto const& curve : curves) {
+    auto const name = curve["name"].get<std::string>();
+    EXPECT_EQ(lines[line++], "SCALARS " + vtk_array_name(name) + " int 1");
+    EXPECT_EQ(lines[line++], "LOOKUP_TABLE default");
+    for (std::size_t e = 0; e < m; ++e, ++line) {
+      std::size_t carried = 0;
+      for (auto const& macro : edges[e]["macro_elements"]) carried += macro["curve"] == name;
+      EXPECT_EQ(lines[line], std::to_string(carried)) << name << " on edge " << e;
+    }
   }
   EXPECT_EQ(lines[line++], "POINT_DATA " + std::to_string(n));
   EXPECT_EQ(lines[line++], "SCALARS macro_vertices int 1");
@@ -147,6 +181,82 @@ TEST(ToolOutputs, DemoGivesKnownResultAndSummary) {
   EXPECT_EQ(lines.back(), "Wrote d/result.json d/result.vtk d/result.svg");
 }
 
+// The JSON result as the documented layout prints it: one compact record per line, as
+// nlohmann::ordered_json prints each (its number forms and escapes), between the list
+// brackets. The streamed writer must give these bytes exactly.
+std::string laid_out(nlohmann::ordered_json const& result) {
+  auto const compact = [](nlohmann::ordered_json const& value) {
+    return value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  };
+  auto const list = [&compact](std::string const& indent, char const* key,
+                               nlohmann::ordered_json const& items, bool last) {
+    std::string text = indent + "\"" + key + "\": [";
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      text += (i == 0 ? "\n" : ",\n") + indent + "  " + compact(items[i]);
+    }
+    return text + (items.empty() ? "]" : "\n" + indent + "]") + (last ? "\n" : ",\n");
+  };
+  auto const& background = result["background"];
+  std::string text = "{\n  \"background\": {\n    \"name\": " + compact(background["name"]) + ",\n";
+  text += list("    ", "vertices", background["vertices"], false);
+  text += list("    ", "edges", background["edges"], true);
+  text += "  },\n  \"curves\": [";
+  auto const& curves = result["curves"];
+  for (std::size_t c = 0; c < curves.size(); ++c) {
+    text += (c == 0 ? "\n" : ",\n") + std::string{"    {\n      \"name\": "} +
+            compact(curves[c]["name"]) + ",\n";
+    text += list("      ", "report", curves[c]["report"], false);
+    text += list("      ", "paths", curves[c]["paths"], true);
+    text += "    }";
+  }
+  text += curves.empty() ? "]" : "\n  ]";
+  if (result.contains("skipped")) {
+    auto const& skipped = result["skipped"];
+    text += ",\n  \"skipped\": [";
+    for (std::size_t i = 0; i < skipped.size(); ++i) {
+      text += (i == 0 ? "\n    " : ",\n    ") + compact(skipped[i]);
+    }
+    text += skipped.empty() ? "]" : "\n  ]";
+  }
+  return text + "\n}\n";
+}
+
+TEST(ToolOutputs, JsonIsLaidOutOneRecordPerLine) {
+  ScratchDirectory work;
+  // Names that need escapes, coordinates in every number form, a walk that stops, a curve
+  // inserted twice over and one with no edge.
+  std::string const name = "a\"\\\b\f\n\r\t\x01\x1f/ \xC3\xA9 \xE2\x98\x83";
+  json const input{
+      {"background", {{"name", "bg \x7f"}, {"points", {-1e300, -0.0, 1e-9, 0.1, 3, 1e300}}}},
+      {"curves",
+       {{{"name", name}, {"points", {-5, 0.30000000000000004, 2.5, 1e299, 1.5e29}}},
+        {{"name", "twice"}, {"points", {0.5, 0.25}}, {"insert", {0, 0}}},
+        {{"name", "one"}, {"points", {1}}}}}};
+  write_file(work / "in.json", input.dump());
+  auto with_outside = input;
+  with_outside["curves"].push_back({{"name", "outside"}, {"points", {0, 2e300}}});
+  write_file(work / "outside.json", with_outside.dump());
+  for (auto const& job : {std::vector<std::string>{"insert", "in.json", "-q"},
+                          std::vector<std::string>{"insert", "outside.json", "-q", "--keep-going"},
+                          std::vector<std::string>{"demo", "--out", ".", "-q"}}) {
+    auto const run = run_tool(job, work.path());
+    ASSERT_EQ(run.exit_code, job[1] == "outside.json" ? 3 : 0) << run.err;
+    auto const text = read_file(work / "result.json");
+    EXPECT_EQ(text, laid_out(nlohmann::ordered_json::parse(text)));
+    if (job[1] == "outside.json") {
+      EXPECT_NE(text.find("\n  \"skipped\": [\n    {\"curve\":\"outside\",\"index\":3,"
+                          "\"reason\":\"point 1 at x = 2e+300 lies on no background edge\"}"
+                          "\n  ]\n}\n"),
+                std::string::npos);
+    }
+  }
+  EXPECT_NE(
+      read_file(work / "result.json")
+          .find("      {\"index\":2,\"x\":2.0,\"created_by_split\":false,\"macro_vertices\":"
+                "[{\"curve\":\"well-A\",\"vertex\":1},{\"curve\":\"well-A\",\"vertex\":1}]},\n"),
+      std::string::npos);
+}
+
 TEST(ToolOutputs, DemoWritesIntoVelkDemoByDefault) {
   ScratchDirectory work;
   auto const run = run_tool({"demo", "-q"}, work.path());
@@ -157,7 +267,8 @@ TEST(ToolOutputs, DemoWritesIntoVelkDemoByDefault) {
 
 TEST(ToolOutputs, VtkAgreesWithJson) {
   for (std::string const& input : {std::string{VELK_EXAMPLES_DIR} + "/two_wells.json",
-                                   std::string{VELK_TOOL_CASES} + "/walk_stopped.json"}) {
+                                   std::string{VELK_TOOL_CASES} + "/walk_stopped.json",
+                                   std::string{VELK_TOOL_CASES} + "/removed_curve.json"}) {
     SCOPED_TRACE(input);
     ScratchDirectory work;
     auto const run = run_tool({"insert", input, "--vtk", "result.vtk", "-q"}, work.path());
@@ -193,6 +304,20 @@ TEST(ToolOutputs, DemoSvgIsWellFormedWithLanesLegendAndRuns) {
   ASSERT_EQ(walk.exit_code, 0);
   auto const stopped = read_file(work / "stopped.svg");
   EXPECT_EQ(count_of(stopped, "cross edge 0: walk stopped, no background edge carries it"), 1U);
+
+  // A curve removed after the insertions keeps its lane, empty, and says so in the legend.
+  auto const removal = run_tool({"insert", std::string{VELK_TOOL_CASES} + "/removed_curve.json",
+                                 "--svg", "removed.svg", "-q"},
+                                work.path());
+  ASSERT_EQ(removal.exit_code, 0) << removal.err;
+  expect_well_formed_svg(work, "removed.svg");
+  auto const removed = read_file(work / "removed.svg");
+  EXPECT_EQ(count_of(removed, "fill=\"#f2f2f2\""), 2U);
+  EXPECT_EQ(count_of(removed, ">kept (1 inserted)</text>"), 1U);
+  EXPECT_EQ(count_of(removed, ">gone (2 inserted, then removed)</text>"), 1U);
+  EXPECT_EQ(count_of(removed, ">removed after the insertions</text>"), 1U);
+  EXPECT_EQ(count_of(removed, "<title>kept edge 0:"), 1U);
+  EXPECT_EQ(count_of(removed, "<title>gone edge"), 0U);
 }
 
 TEST(ToolOutputs, NamesNeedingEscapesStaySafeInEveryOutput) {
@@ -205,7 +330,7 @@ TEST(ToolOutputs, NamesNeedingEscapesStaySafeInEveryOutput) {
   ASSERT_EQ(run.exit_code, 0) << run.err;
   // Every log line stays one line, although the library's progress lines hold the name.
   auto const log = lines_of(run.err);
-  ASSERT_EQ(log.size(), 6U) << run.err;
+  ASSERT_EQ(log.size(), 8U) << run.err;
   for (auto const& line : log) EXPECT_EQ(line.rfind("[info] ", 0), 0U) << line;
   EXPECT_EQ(log[0], "[info] read in.json: background \"bg\\nline\" with 2 edges, 1 input curve");
   EXPECT_EQ(read_json(work / "result.json")["curves"][0]["name"], name);
@@ -214,6 +339,10 @@ TEST(ToolOutputs, NamesNeedingEscapesStaySafeInEveryOutput) {
   ASSERT_GE(vtk.size(), 3U);
   EXPECT_EQ(vtk[1], "velk-background-line result: background bg line");
   EXPECT_EQ(vtk[2], "ASCII");
+  expect_vtk_matches(read_file(work / "r.vtk"), read_json(work / "result.json"));
+  EXPECT_NE(std::find(vtk.begin(), vtk.end(),
+                      "SCALARS <&>%22'%20%C3%BC%20%01%20tab%09line%0Aend%20%EF%BF%BF int 1"),
+            vtk.end());
 }
 
 // Builds a background of 2000 unit edges and three curves of 1500 points each, scattered

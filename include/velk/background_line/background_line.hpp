@@ -67,7 +67,10 @@ class VELK_BACKGROUND_LINE_API BackgroundLine : public MacroInfo1D {
   // `step_limit` edges, and a walk that takes `step_limit` steps throws the same
   // "Too many steps" exception. A limit of `max(1, line().nb_edges())` is never reached, since a
   // walk visits each edge at most once: the chain is then missing only when none exists.
-  // Costs O(length of the chain). Throws `LumoraException`
+  // Costs O(length of the chain) after one scan of the start vertex's macro lists: each
+  // step looks for the macro edge next to its position in the previous edge's list, where
+  // it sits unless input edges were inserted ending between the two edges. Throws
+  // `LumoraException`
   // "[BackgroundLine::macro_edge_path] step limit 0 must be at least 1" for a zero limit.
   std::optional<std::vector<index_t>> macro_edge_path(std::array<index_t, 2> const& vertices,
                                                       MeshEdge const& macro_edge,
