@@ -456,6 +456,15 @@ void EdgePositionIndex::replace_by_two(index_t edge, index_t first, double first
     return;
   }
   auto const new_upper = std::max(highs[0], highs[1]);
+  // The per-edge records once the two new keys sit in `leaf` in place of the old one.
+  auto const record_keys_in = [&](index_t leaf) {
+    grow_to(std::size_t{std::max(first, second)} + 1);
+    lower_of_[edge] = NOT_KEPT;
+    for (unsigned key = 0; key < 2; ++key) {
+      lower_of_[edges[key]] = lows[key];
+      leaf_of_[edges[key]] = leaf;
+    }
+  };
   {
     // The halves of a split edge cover its interval: when they end where it ended and take
     // its place inside its leaf, nothing above the leaf changes and no descent is needed.
@@ -468,12 +477,7 @@ void EdgePositionIndex::replace_by_two(index_t edge, index_t first, double first
             ? less(lows[1], edges[1], leaf_node.lower[slot + 1], leaf_node.edge[slot + 1])
             : slot + 1 == leaf_node.count && leaf == rightmost_leaf_;
     if (fits && leaf_node.count < CAPACITY && leaf_node.upper[slot] == new_upper) {
-      grow_to(std::size_t{std::max(first, second)} + 1);
-      lower_of_[edge] = NOT_KEPT;
-      lower_of_[edges[0]] = lows[0];
-      lower_of_[edges[1]] = lows[1];
-      leaf_of_[edges[0]] = leaf;
-      leaf_of_[edges[1]] = leaf;
+      record_keys_in(leaf);
       leaf_node.lower[slot] = lows[0];
       leaf_node.upper[slot] = highs[0];
       leaf_node.edge[slot] = edges[0];
@@ -501,12 +505,7 @@ void EdgePositionIndex::replace_by_two(index_t edge, index_t first, double first
     generic();
     return;
   }
-  grow_to(std::size_t{std::max(first, second)} + 1);
-  lower_of_[edge] = NOT_KEPT;
-  lower_of_[edges[0]] = lows[0];
-  lower_of_[edges[1]] = lows[1];
-  leaf_of_[edges[0]] = leaf;
-  leaf_of_[edges[1]] = leaf;
+  record_keys_in(leaf);
   auto& leaf_node = nodes_[leaf];
   auto const old_upper = leaf_node.upper[slot];
   leaf_node.lower[slot] = lows[0];
@@ -561,8 +560,8 @@ void EdgePositionIndex::overlapping(double low, double high, std::vector<index_t
   collect_overlapping(root_, 0, low, high, edges);
 }
 
-void EdgePositionIndex::collect_overlapping(index_t node, unsigned level, double low,
-                                            double high, std::vector<index_t>& edges) const {
+void EdgePositionIndex::collect_overlapping(index_t node, unsigned level, double low, double high,
+                                            std::vector<index_t>& edges) const {
   // Slots are in key order: the first slot whose lower end (a separator, for an inner node)
   // passes `high` ends the walk, since every key after it starts later still. A child whose
   // largest upper end stays below `low` holds nothing that reaches the range.
