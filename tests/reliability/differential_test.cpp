@@ -38,6 +38,7 @@
 #include "reliability/curve_invariants.hpp"
 #include "support/log_capture.hpp"
 #include "support/seeded_cases.hpp"
+#include "support/separated_draws.hpp"
 
 namespace {
 
@@ -102,10 +103,10 @@ struct Statistics {
   std::size_t splits{0};
 };
 
-class Case {
+class Case : velk::test::SeparatedDraws {
  public:
   Case(std::uint64_t seed, Options options, Statistics& statistics)
-      : random_{seed}, options_{options}, statistics_{statistics} {}
+      : SeparatedDraws{seed, SEPARATION}, options_{options}, statistics_{statistics} {}
 
   // Runs the case; returns the first disagreement, or an empty string.
   std::string run() {
@@ -154,35 +155,10 @@ class Case {
     int last;
   };
 
-  int draw(int low, int high) { return std::uniform_int_distribution<int>{low, high}(random_); }
-  double uniform(double low, double high) {
-    return std::uniform_real_distribution<double>{low, high}(random_);
-  }
-  bool chance(double probability) { return uniform(0.0, 1.0) < probability; }
-
   // The x range a chain may occupy; the two chains' ranges are apart.
   std::pair<double, double> zone(int chain) const {
     if (!options_.two_chains) return {0.0, 100.0};
     return chain == 0 ? std::pair{0.0, 45.0} : std::pair{55.0, 100.0};
-  }
-
-  bool is_separated(double x) const {
-    auto const above = known_.lower_bound(x);
-    if (above != known_.end() && *above - x < SEPARATION) return false;
-    if (above != known_.begin() && x - *std::prev(above) < SEPARATION) return false;
-    return true;
-  }
-
-  // A coordinate in [low, high] at least SEPARATION from every coordinate met so far.
-  std::optional<double> fresh(double low, double high) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      auto const x = uniform(low, high);
-      if (x > low && x < high && is_separated(x)) {
-        known_.insert(x);
-        return x;
-      }
-    }
-    return std::nullopt;
   }
 
   double x_of(int vertex) const { return vertices_[vertex].x; }
@@ -586,7 +562,6 @@ class Case {
     return {};
   }
 
-  std::mt19937_64 random_;
   Options options_;
   std::string history_;  // the operations done so far, for failure messages
   Statistics& statistics_;
@@ -604,7 +579,6 @@ class Case {
 
   std::vector<ModelVertex> vertices_;
   std::vector<std::vector<int>> chains_;  // model vertices of each chain, by position
-  std::set<double> known_;
   Oracle oracle_;
   std::vector<InsertedEdge> inserted_;
 };
@@ -614,17 +588,16 @@ class Case {
 Statistics run_cases(std::uint64_t first_seed, Options options) {
   velk::BackgroundLineLibrary::initialize();
   Statistics statistics;
-  auto const ran = velk::test::run_seeded_cases(
-      {"VELK_DIFFERENTIAL", 5000, 1000}, first_seed, [&](std::uint64_t seed) {
-        ++statistics.cases;
-        return Case{seed, options, statistics}.run();
-      });
+  auto const ran = velk::test::run_seeded_cases({"VELK_DIFFERENTIAL", 5000, 1000}, first_seed,
+                                                [&](std::uint64_t seed) {
+                                                  ++statistics.cases;
+                                                  return Case{seed, options, statistics}.run();
+                                                });
   std::printf(
       "%zu cases: %zu carrying edges and %zu paths compared, %zu points within the tolerance, "
       "%zu zero-length and %zu stopped input edges, %zu splits, %zu moves\n",
-      ran, statistics.carrying_edges_compared, statistics.paths_compared,
-      statistics.near_points, statistics.zero_length_edges, statistics.stopped_walks,
-      statistics.splits, statistics.moves);
+      ran, statistics.carrying_edges_compared, statistics.paths_compared, statistics.near_points,
+      statistics.zero_length_edges, statistics.stopped_walks, statistics.splits, statistics.moves);
   return statistics;
 }
 

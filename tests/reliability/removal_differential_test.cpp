@@ -50,6 +50,7 @@
 #include "reliability/curve_invariants.hpp"
 #include "support/log_capture.hpp"
 #include "support/seeded_cases.hpp"
+#include "support/separated_draws.hpp"
 
 namespace {
 
@@ -174,10 +175,10 @@ struct Statistics {
   std::size_t edges_compared{0};
 };
 
-class Case {
+class Case : velk::test::SeparatedDraws {
  public:
   Case(std::uint64_t seed, bool two_chains, Statistics& statistics)
-      : random_{seed}, two_chains_{two_chains}, statistics_{statistics} {}
+      : SeparatedDraws{seed, SEPARATION}, two_chains_{two_chains}, statistics_{statistics} {}
 
   std::string run() {
     try {
@@ -195,29 +196,6 @@ class Case {
     bool whole;
     std::vector<index_t> edges;
   };
-
-  int draw(int low, int high) { return std::uniform_int_distribution<int>{low, high}(random_); }
-  double uniform(double low, double high) {
-    return std::uniform_real_distribution<double>{low, high}(random_);
-  }
-  bool chance(double probability) { return uniform(0.0, 1.0) < probability; }
-
-  bool is_separated(double x) const {
-    auto const above = known_.lower_bound(x);
-    if (above != known_.end() && *above - x < SEPARATION) return false;
-    if (above != known_.begin() && x - *std::prev(above) < SEPARATION) return false;
-    return true;
-  }
-  std::optional<double> fresh(double low, double high) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      auto const x = uniform(low, high);
-      if (x > low && x < high && is_separated(x)) {
-        known_.insert(x);
-        return x;
-      }
-    }
-    return std::nullopt;
-  }
 
   void build_background() {
     std::vector<std::pair<int, double>> points;  // (chain, x)
@@ -525,7 +503,6 @@ class Case {
     return {};
   }
 
-  std::mt19937_64 random_;
   bool two_chains_;
   Statistics& statistics_;
   std::string history_;
@@ -533,7 +510,6 @@ class Case {
   std::vector<std::pair<index_t, index_t>> background_edges_;
   std::vector<double> background_xs_;
   std::vector<std::pair<double, double>> extents_;  // of each chain
-  std::set<double> known_;
   std::vector<double> shared_;  // fresh points drawn so far: other curves may reuse them
   std::vector<std::unique_ptr<EdgedCurve<1>>> curves_;
   std::vector<EdgedCurve<1> const*> removable_;
