@@ -16,14 +16,6 @@ namespace {
 
 using namespace velk::bench;
 
-void report_summary(benchmark::State& state, PartitionSummary const& summary, std::uint64_t items) {
-  state.counters["items"] = static_cast<double>(items);
-  state.counters["intervals"] = static_cast<double>(summary.intervals);
-  state.counters["pairs"] = static_cast<double>(summary.pairs);
-  state.counters["checksum"] = summary.checksum.value();
-  state.counters["peak_rss_MiB"] = peak_rss_mib();
-}
-
 // W1 with the library: every curve through `insert_curve`, then `clean_edges` and
 // `clean_vertices`.
 void W1_insert_clean_velk(benchmark::State& state) {

@@ -41,14 +41,6 @@ bool is_bare_unit_chain(velk::internal::BackgroundLine const& line, std::uint32_
   return true;
 }
 
-void report_summary(benchmark::State& state, PartitionSummary const& summary, std::uint64_t items) {
-  state.counters["items"] = static_cast<double>(items);
-  state.counters["intervals"] = static_cast<double>(summary.intervals);
-  state.counters["pairs"] = static_cast<double>(summary.pairs);
-  state.counters["checksum"] = summary.checksum.value();
-  state.counters["peak_rss_MiB"] = peak_rss_mib();
-}
-
 void W1_remove_velk(benchmark::State& state) {
   install_counting_log_handler();
   auto const size = many_curves_size(state.range(0), state.range(1));

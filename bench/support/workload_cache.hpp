@@ -16,6 +16,7 @@
 #include <velk/background_line.hpp>
 
 #include "support/icl_contender.hpp"
+#include "support/process.hpp"
 #include "support/velk_contender.hpp"
 #include "support/workloads.hpp"
 
@@ -122,6 +123,17 @@ inline LongCurveInputs const& cached_long_curve(std::uint32_t nb_edges) {
     entry->inputs.add(entry->xs);
   }
   return *entry;
+}
+
+// The counters every shared workload reports, which the summary compares between the
+// contenders: the item count, the partition's size and checksum, and the peak memory.
+inline void report_summary(benchmark::State& state, PartitionSummary const& summary,
+                           std::uint64_t items) {
+  state.counters["items"] = static_cast<double>(items);
+  state.counters["intervals"] = static_cast<double>(summary.intervals);
+  state.counters["pairs"] = static_cast<double>(summary.pairs);
+  state.counters["checksum"] = summary.checksum.value();
+  state.counters["peak_rss_MiB"] = peak_rss_mib();
 }
 
 }  // namespace velk::bench
