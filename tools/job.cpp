@@ -125,19 +125,12 @@ Job::Job(JobInput const& input, std::string source, JobOptions options)
 }
 
 void Job::log_size() const {
-  // The memory of the macro lists as the library holds them: list headers plus the room
-  // each list has (allocator overhead left out).
+  // The memory of the macro lists as the library holds them (allocator overhead left out).
   std::size_t entries = 0;
-  std::size_t bytes = (std::size_t{background_.nb_vertices()} + background_.nb_edges()) *
-                      sizeof(std::vector<MeshElement>);
-  for (index_t vertex = 0; vertex < background_.nb_vertices(); ++vertex) {
-    bytes += line_->macro_vertices(vertex).capacity() * sizeof(MeshVertex);
-  }
   for (index_t edge = 0; edge < background_.nb_edges(); ++edge) {
-    auto const& list = line_->macro_elements(edge);
-    entries += list.size();
-    bytes += list.capacity() * sizeof(MeshElement);
+    entries += line_->macro_element_view(edge).size();
   }
+  auto const bytes = line_->memory_bytes();
   auto const nb_removed = static_cast<std::size_t>(std::count_if(
       removals_.begin(), removals_.end(), [](auto const& removal) { return removal.has_value(); }));
   Logger::log_info("inserted " + count_of(inserted_.size(), "curve") +

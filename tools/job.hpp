@@ -100,21 +100,23 @@ class Job {
   // (repeats kept).
   template <typename Visit>
   void for_each_macro_vertex(index_t vertex, Visit&& visit) const {
-    for (auto const& macro : line_->macro_vertices(vertex)) {
+    for (auto const macro : line_->macro_vertex_view(vertex)) {
       visit(MacroRef{curve_of(macro.mesh_id), macro.vertex_id});
     }
   }
   // Calls `visit(MacroRef)` for each input edge `edge` carries, in recording order.
   template <typename Visit>
   void for_each_macro_element(index_t edge, Visit&& visit) const {
-    for (auto const& macro : line_->macro_elements(edge)) {
+    for (auto const macro : line_->macro_element_view(edge)) {
       visit(MacroRef{curve_of(macro.mesh_id), macro.element_id});
     }
   }
   std::size_t nb_macro_vertices(index_t vertex) const {
-    return line_->macro_vertices(vertex).size();
+    return line_->macro_vertex_view(vertex).size();
   }
-  std::size_t nb_macro_elements(index_t edge) const { return line_->macro_elements(edge).size(); }
+  std::size_t nb_macro_elements(index_t edge) const {
+    return line_->macro_element_view(edge).size();
+  }
 
   // The input curves inserted (all but those left out), in file order.
   std::vector<std::size_t> const& inserted_curves() const { return inserted_; }

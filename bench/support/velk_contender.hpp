@@ -119,7 +119,7 @@ inline PartitionSummary summarize_partition(internal::BackgroundLine const& line
     auto const a = x_of(curve, vertices[0]);
     auto const b = x_of(curve, vertices[1]);
     tags.clear();
-    for (auto const& element : line.macro_elements(edge)) tags.push_back(inputs.tag(element));
+    for (auto const element : line.macro_element_view(edge)) tags.push_back(inputs.tag(element));
     std::sort(tags.begin(), tags.end());
     ++summary.intervals;
     summary.pairs += tags.size();
@@ -128,23 +128,16 @@ inline PartitionSummary summarize_partition(internal::BackgroundLine const& line
   return summary;
 }
 
-// Bytes held by the macro information (list headers plus reserved elements, for edges and
-// vertices, detached edges included), divided by the number of live background edges.
-// Allocator overhead is not counted.
+// Bytes held by the macro information (as the store counts them: its lists, their entries
+// and caches, for edges and vertices, detached edges included), divided by the number of live
+// background edges. Allocator overhead is not counted.
 inline double macro_bytes_per_live_edge(internal::BackgroundLine const& line) {
   auto const& curve = line.line();
-  std::uint64_t bytes = 0;
   std::uint64_t live = 0;
   for (index_t edge = 0; edge < curve.nb_edges(); ++edge) {
-    auto const& list = line.macro_elements(edge);
-    bytes += sizeof(list) + list.capacity() * sizeof(MeshElement);
     if (!curve.is_edge_detached(edge)) ++live;
   }
-  for (index_t vertex = 0; vertex < curve.nb_vertices(); ++vertex) {
-    auto const& list = line.macro_vertices(vertex);
-    bytes += sizeof(list) + list.capacity() * sizeof(MeshVertex);
-  }
-  return live == 0 ? 0.0 : static_cast<double>(bytes) / static_cast<double>(live);
+  return live == 0 ? 0.0 : static_cast<double>(line.memory_bytes()) / static_cast<double>(live);
 }
 
 // One macro edge path query: an input edge and the background vertices of its two ends.
@@ -163,7 +156,7 @@ inline std::vector<PathQuery> make_path_queries(internal::BackgroundLine const& 
     placed[c].assign(inputs.curves[c]->nb_vertices(), NO_ID);
   }
   for (index_t vertex = 0; vertex < curve.nb_vertices(); ++vertex) {
-    for (auto const& macro_vertex : line.macro_vertices(vertex)) {
+    for (auto const macro_vertex : line.macro_vertex_view(vertex)) {
       placed[inputs.curve_index.at(macro_vertex.mesh_id)][macro_vertex.vertex_id] = vertex;
     }
   }

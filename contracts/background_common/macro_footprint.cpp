@@ -78,18 +78,7 @@ void MacroFootprint::apply_all_pending() {
   std::fill(seen_.begin(), seen_.end(), 0);
 }
 
-void MacroFootprint::derive(index_t receiving, index_t source,
-                            absl::Span<MeshElement const> source_list) {
-  if (receiving == source || source_list.empty()) return;
-  if (receiving < source) {
-    // Recorded directly: derivations only ever lead to larger indices, so following them
-    // never loops.
-    for (std::size_t entry = 0; entry < source_list.size(); ++entry) {
-      if (entry > 0 && source_list[entry].mesh_id == source_list[entry - 1].mesh_id) continue;
-      add(source_list[entry].mesh_id, receiving);
-    }
-    return;
-  }
+void MacroFootprint::record_derivation(index_t receiving, index_t source) {
   if (source >= derived_.size()) {
     derived_.resize(std::max<std::size_t>(std::size_t{source} + 1, 2 * derived_.size()),
                     {NO_ID, NO_ID});

@@ -43,8 +43,9 @@ class VELK_BACKGROUND_COMMON_API MacroInfoBuilder {
   // `update_vertex` for each mapping, in order.
   void update_vertices(absl::Span<MultiMapping<index_t> const> mappings);
 
-  // The edge `mapping.first` (receiving) now carries a copy of the list of the edge
-  // `mapping.second` (source); a self-mapping changes nothing.
+  // The edge `mapping.first` (receiving) now carries the list of the edge `mapping.second`
+  // (source): both hold one list, in O(1), until one of them changes; a self-mapping changes
+  // nothing.
   void update_element(Mapping<index_t> const& mapping);
 
   // Appends `macro_vertex` to the background vertex's list (a repeat is appended again).

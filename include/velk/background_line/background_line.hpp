@@ -57,7 +57,8 @@ class VELK_BACKGROUND_LINE_API BackgroundLine : public MacroInfo1D {
   // vertices are equal, no edge around `vertices[0]` carries the macro edge, or no walk
   // arrives. Throws `LumoraException` "[BackgroundSolid::macro_edge_path] Too many steps
   // while propagating on macro edge." when a walk reaches 1000 steps (so a chain holds at
-  // most 1000 edges). Reads only. Unless the vertices are equal, an out-of-range one throws
+  // most 1000 edges). Reads only (it may fill the lists' search tables). Unless the vertices
+  // are equal, an out-of-range one throws
   // `LumoraException` "[BackgroundLine::macro_edge_path] vertex index <v> is out of range
   // (<n> vertices)".
   std::optional<std::vector<index_t>> macro_edge_path(std::array<index_t, 2> const& vertices,
@@ -67,9 +68,12 @@ class VELK_BACKGROUND_LINE_API BackgroundLine : public MacroInfo1D {
   // `step_limit` edges, and a walk that takes `step_limit` steps throws the same
   // "Too many steps" exception. A limit of `max(1, line().nb_edges())` is never reached, since a
   // walk visits each edge at most once: the chain is then missing only when none exists.
-  // Costs O(length of the chain) after one scan of the start vertex's macro lists: each
-  // step looks for the macro edge next to its position in the previous edge's list, where
-  // it sits unless input edges were inserted ending between the two edges. Throws
+  // Costs O(length of the chain) list searches (`MacroInfo::find_macro_element`): the first
+  // around the start vertex, then each step's near the macro edge's position in the previous
+  // edge's list, where it sits unless input edges were inserted ending between the two
+  // edges. No search scans more than a few thousand entries: a longer list gets a table of
+  // positions the first time it would, kept until the list changes, so that queries meeting
+  // the same long list again (many repeated input edges) never scan it again. Throws
   // `LumoraException`
   // "[BackgroundLine::macro_edge_path] step limit 0 must be at least 1" for a zero limit.
   std::optional<std::vector<index_t>> macro_edge_path(std::array<index_t, 2> const& vertices,

@@ -1,0 +1,415 @@
+#include <background_common/macro_list_attribute.hpp>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include <absl/container/flat_hash_set.h>
+
+namespace velk::internal {
+namespace {
+
+// Room of a list made by a first entry: an input vertex is placed once per input edge that
+// ends there, and a background edge is usually tagged again soon.
+constexpr std::uint32_t FIRST_ROOM = 2;
+
+// Free slots of a copy made for a change: the element is usually tagged again soon (a half
+// of a split edge by the next input edge, then by curves that overlap it).
+constexpr std::uint32_t COPY_ROOM = 2;
+
+// Room after growing a full list of `size` entries: a quarter more (at least two), so that
+// long lists waste little and growing stays linear overall.
+std::uint32_t grown(std::uint32_t size) { return size + std::max<std::uint32_t>(2, size / 4); }
+
+// A search first scans this many entries on each side of the hint, where the entry usually
+// is; then, in a list with a table of positions, it looks there; otherwise it scans on, the
+// whole list when it holds at most LONG_LIST entries, else up to LONG_LIST / 2 entries away
+// from the hint; a long list whose entry lies beyond (or holds none) gets a table, so that
+// no later search scans it again. A search thus costs at most a few thousand comparisons,
+// however long the list, and lists of ordinary length are only ever scanned: a short scan of
+// nearby entries is cheaper than a table's scattered reads.
+constexpr std::size_t NEAR_HINT = 16;
+constexpr std::size_t LONG_LIST = 4096;
+
+// The slot of `key` in a table of 2^bits slots (Fibonacci hashing of both numbers).
+std::size_t slot_of(MacroKey key, unsigned bits) {
+  return static_cast<std::size_t>((key.packed() * 0x9e3779b97f4a7c15ULL) >> (64U - bits));
+}
+
+}  // namespace
+
+// What a list keeps besides its keys, made when first needed and dropped when it changes.
+template <typename Entry>
+struct MacroListAttribute<Entry>::Caches {
+  // The list in the interface's form (`entries`).
+  std::vector<Entry> entries;
+  // Open addressing over 2^position_bits slots: the first position of each key, plus one (0
+  // for an empty slot).
+  std::vector<std::uint32_t> positions;
+  unsigned position_bits{0};
+};
+
+template <typename Entry>
+MacroListAttribute<Entry>::MacroListAttribute() = default;
+
+template <typename Entry>
+MacroListAttribute<Entry>::~MacroListAttribute() {
+  for (auto* node : lists_) release(node);
+}
+
+template <typename Entry>
+typename MacroListAttribute<Entry>::Node* MacroListAttribute<Entry>::allocate(
+    std::uint32_t capacity) {
+  void* memory = ::operator new (sizeof(Node) + std::size_t{capacity} * sizeof(MacroKey));
+  return new (memory) Node{0, 0, capacity, nullptr};
+}
+
+template <typename Entry>
+void MacroListAttribute<Entry>::drop_caches(Node const* node) {
+  delete node->caches;
+  node->caches = nullptr;
+}
+
+template <typename Entry>
+void MacroListAttribute<Entry>::destroy(Node* node) {
+  drop_caches(node);
+  node->~Node();
+  ::operator delete(static_cast<void*>(node));
+}
+
+template <typename Entry>
+MacroKey MacroListAttribute<Entry>::key(uuid const& mesh_id, index_t index) {
+  if (!last_mesh_ || !(*last_mesh_ == mesh_id)) {
+    meshes_.reserve(meshes_.size() + 1);  // so that a number is never given without its uuid
+    auto const [found, added] =
+        mesh_numbers_.try_emplace(mesh_id, static_cast<std::uint32_t>(meshes_.size()));
+    if (added) meshes_.push_back(mesh_id);
+    last_mesh_ = mesh_id;
+    last_number_ = found->second;
+  }
+  return MacroKey{last_number_, index};
+}
+
+template <typename Entry>
+std::optional<MacroKey> MacroListAttribute<Entry>::find_key(uuid const& mesh_id,
+                                                            index_t index) const {
+  if (last_mesh_ && *last_mesh_ == mesh_id) return MacroKey{last_number_, index};
+  auto const found = mesh_numbers_.find(mesh_id);
+  if (found == mesh_numbers_.end()) return std::nullopt;
+  return MacroKey{found->second, index};
+}
+
+template <typename Entry>
+std::vector<Entry> const& MacroListAttribute<Entry>::entries(index_t element) const {
+  static std::vector<Entry> const none;
+  auto const* node = lists_[element];
+  if (node == nullptr) return none;
+  if (node->caches == nullptr) node->caches = new Caches{};
+  auto& entries = node->caches->entries;
+  // A list holds at least one key: an empty vector is one not made yet.
+  if (entries.empty()) {
+    entries.reserve(node->size);
+    for (auto const key : absl::MakeConstSpan(node->keys(), node->size)) {
+      entries.push_back(entry(key));
+    }
+  }
+  return entries;
+}
+
+template <typename Entry>
+typename MacroListAttribute<Entry>::Node* MacroListAttribute<Entry>::own_copy(
+    index_t element, std::uint32_t count, std::uint32_t capacity) {
+  auto* const old = lists_[element];
+  auto* const copy = allocate(capacity);
+  if (count > 0) std::memcpy(copy->keys(), old->keys(), std::size_t{count} * sizeof(MacroKey));
+  copy->size = count;
+  copy->holders = 1;
+  lists_[element] = copy;
+  release(old);
+  return copy;
+}
+
+template <typename Entry>
+typename MacroListAttribute<Entry>::Node* MacroListAttribute<Entry>::writable_for_append(
+    index_t element) {
+  auto* const node = lists_[element];
+  if (node == nullptr) {
+    auto* const fresh = allocate(FIRST_ROOM);
+    fresh->holders = 1;
+    lists_[element] = fresh;
+    return fresh;
+  }
+  if (node->holders > 1) return own_copy(element, node->size, node->size + COPY_ROOM);
+  if (node->size == node->capacity) return own_copy(element, node->size, grown(node->size));
+  drop_caches(node);
+  return node;
+}
+
+template <typename Entry>
+void MacroListAttribute<Entry>::append(index_t element, MacroKey key) {
+  auto* const node = writable_for_append(element);
+  new (node->keys() + node->size) MacroKey{key};
+  ++node->size;
+}
+
+template <typename Entry>
+void MacroListAttribute<Entry>::share(index_t receiving, index_t source) {
+  auto* const node = lists_[source];
+  if (lists_[receiving] == node) return;
+  if (node != nullptr) ++node->holders;
+  release(lists_[receiving]);
+  lists_[receiving] = node;
+}
+
+template <typename Entry>
+absl::Span<MacroKey const> MacroListAttribute<Entry>::merge(index_t target,
+                                                            absl::Span<index_t const> others) {
+  std::vector<MacroKey> merged;
+  absl::flat_hash_set<std::uint64_t> seen;
+  auto const append_new = [&merged, &seen](absl::Span<MacroKey const> list) {
+    for (auto const key : list) {
+      if (seen.insert(key.packed()).second) merged.push_back(key);
+    }
+  };
+  auto const own = keys(target);
+  append_new(own);
+  for (auto const other : others) append_new(keys(other));
+  if (merged.size() == own.size() && std::equal(merged.begin(), merged.end(), own.begin())) {
+    return own;
+  }
+  auto* const node = own_copy(target, 0, static_cast<std::uint32_t>(merged.size()));
+  std::memcpy(node->keys(), merged.data(), merged.size() * sizeof(MacroKey));
+  node->size = static_cast<std::uint32_t>(merged.size());
+  return keys(target);
+}
+
+template <typename Entry>
+MacroListAttribute<Entry>::Removal::~Removal() {
+  for (auto const& [node, replacement] : replaced_) release(node);
+}
+
+template <typename Entry>
+index_t MacroListAttribute<Entry>::Removal::remove(index_t element, std::uint32_t mesh) {
+  auto& slot = lists_.lists_[element];
+  auto* const node = slot;
+  if (node == nullptr) return 0;
+  if (auto const found = replaced_.find(node); found != replaced_.end()) {
+    auto* const replacement = found->second.first;
+    if (replacement != nullptr) ++replacement->holders;
+    slot = replacement;
+    release(node);  // the removal still holds it
+    return found->second.second;
+  }
+  auto* const keys = node->keys();
+  auto const is_removed = [mesh](MacroKey key) { return key.mesh == mesh; };
+  auto const count = static_cast<index_t>(std::count_if(keys, keys + node->size, is_removed));
+  if (count == 0) return 0;
+  if (node->holders == 1) {
+    node->size =
+        static_cast<std::uint32_t>(std::remove_if(keys, keys + node->size, is_removed) - keys);
+    drop_caches(node);
+    if (node->size == 0) {
+      destroy(node);
+      slot = nullptr;
+    }
+    return count;
+  }
+  Node* replacement = nullptr;
+  if (count < node->size) {
+    replacement = allocate(node->size - count);
+    replacement->size = static_cast<std::uint32_t>(
+        std::remove_copy_if(keys, keys + node->size, replacement->keys(), is_removed) -
+        replacement->keys());
+    replacement->holders = 1;
+  }
+  ++node->holders;  // held until the removal ends
+  replaced_.emplace(node, std::make_pair(replacement, count));
+  slot = replacement;
+  release(node);
+  return count;
+}
+
+namespace {
+
+// The position of `key` among keys[low, high), searched outwards from `start` (start,
+// start + 1, start - 1, ...), or NOT_FOUND.
+std::size_t scan_outwards(MacroKey const* keys, std::size_t start, std::size_t low,
+                          std::size_t high, MacroKey key) {
+  auto above = start;
+  auto below = start;
+  while (above < high || below > low) {
+    if (above < high) {
+      if (keys[above] == key) return above;
+      ++above;
+    }
+    if (below > low) {
+      --below;
+      if (keys[below] == key) return below;
+    }
+  }
+  return MacroInfo::NOT_FOUND;
+}
+
+}  // namespace
+
+template <typename Entry>
+std::size_t MacroListAttribute<Entry>::find(index_t element, MacroKey key, std::size_t hint) const {
+  auto const* node = lists_[element];
+  if (node == nullptr) return MacroInfo::NOT_FOUND;
+  auto const* keys = node->keys();
+  std::size_t const size = node->size;
+  auto const start = std::min(hint, size - 1);
+  auto const window = [start, size](std::size_t reach) {
+    return std::make_pair(start > reach ? start - reach : 0, std::min(size, start + reach));
+  };
+  auto const [near_low, near_high] = window(NEAR_HINT);
+  if (auto const found = scan_outwards(keys, start, near_low, near_high, key);
+      found != MacroInfo::NOT_FOUND || (near_low == 0 && near_high == size)) {
+    return found;
+  }
+  auto* caches = node->caches;
+  if (caches == nullptr || caches->positions.empty()) {
+    auto const [low, high] = window(size <= LONG_LIST ? size : LONG_LIST / 2);
+    // Only the entries beyond the near window are left to scan.
+    auto found = scan_outwards(keys, near_high, near_high, high, key);
+    if (found == MacroInfo::NOT_FOUND) found = scan_outwards(keys, near_low, low, near_low, key);
+    if (found != MacroInfo::NOT_FOUND || (low == 0 && high == size)) return found;
+    // Far from the hint in a long list: a table of positions, so that no later search
+    // scans this list again.
+    if (caches == nullptr) caches = node->caches = new Caches{};
+    unsigned bits = 1;
+    while ((std::size_t{1} << bits) < size + size / 3 + 1) ++bits;
+    caches->position_bits = bits;
+    caches->positions.assign(std::size_t{1} << bits, 0);
+    auto const mask = (std::size_t{1} << bits) - 1;
+    for (std::uint32_t position = 0; position < size; ++position) {
+      for (auto slot = slot_of(keys[position], bits);; slot = (slot + 1) & mask) {
+        auto& stored = caches->positions[slot];
+        if (stored == 0) {
+          stored = position + 1;
+          break;
+        }
+        if (keys[stored - 1] == keys[position]) break;  // the first position stays
+      }
+    }
+  }
+  auto const bits = caches->position_bits;
+  auto const mask = (std::size_t{1} << bits) - 1;
+  for (auto slot = slot_of(key, bits);; slot = (slot + 1) & mask) {
+    auto const stored = caches->positions[slot];
+    if (stored == 0) return MacroInfo::NOT_FOUND;
+    if (keys[stored - 1] == key) return stored - 1;
+  }
+}
+
+template <typename Entry>
+bool MacroListAttribute<Entry>::same_entries(index_t first, index_t second) const {
+  auto const lhs = keys(first);
+  auto const rhs = keys(second);
+  if (lhs.data() == rhs.data()) return true;
+  if (lhs.size() != rhs.size()) return false;
+  if (std::equal(lhs.begin(), lhs.end(), rhs.begin())) return true;
+  auto const sorted = [](absl::Span<MacroKey const> list) {
+    std::vector<std::uint64_t> packed;
+    packed.reserve(list.size());
+    for (auto const key : list) packed.push_back(key.packed());
+    std::sort(packed.begin(), packed.end());
+    return packed;
+  };
+  return sorted(lhs) == sorted(rhs);
+}
+
+template <typename Entry>
+std::size_t MacroListAttribute<Entry>::memory_bytes() const {
+  std::size_t bytes = lists_.capacity() * sizeof(Node*) + meshes_.capacity() * sizeof(uuid) +
+                      mesh_numbers_.capacity() * (sizeof(uuid) + sizeof(std::uint32_t) + 1);
+  absl::flat_hash_set<Node const*> counted;
+  for (auto const* node : lists_) {
+    if (node == nullptr || !counted.insert(node).second) continue;
+    bytes += sizeof(Node) + std::size_t{node->capacity} * sizeof(MacroKey);
+    if (auto const* caches = node->caches) {
+      bytes += sizeof(Caches) + caches->entries.capacity() * sizeof(Entry) +
+               caches->positions.capacity() * sizeof(std::uint32_t);
+    }
+  }
+  return bytes;
+}
+
+template <typename Entry>
+void MacroListAttribute<Entry>::resize(index_t size) {
+  for (auto element = size; element < lists_.size(); ++element) release(lists_[element]);
+  lists_.resize(size, nullptr);
+}
+
+template <typename Entry>
+void MacroListAttribute<Entry>::reserve(index_t capacity) {
+  // Geometric, so that many small reservations in a row cost no more than growing.
+  if (capacity > lists_.capacity()) {
+    lists_.reserve(std::max<std::size_t>(capacity, 2 * lists_.capacity()));
+  }
+}
+
+template <typename Entry>
+void MacroListAttribute<Entry>::renumber(absl::Span<index_t const> old_to_new, index_t new_size) {
+  auto const count = std::min<std::size_t>(old_to_new.size(), lists_.size());
+  // Kept elements moving down in order (as a clean renumbers) are moved within the array.
+  bool in_order = true;
+  index_t next = 0;
+  for (std::size_t old_index = 0; old_index < count && in_order; ++old_index) {
+    auto const new_index = old_to_new[old_index];
+    if (new_index == NO_ID || new_index >= new_size) continue;
+    in_order = new_index == next;
+    ++next;
+  }
+  if (in_order && next == new_size) {
+    for (std::size_t old_index = 0; old_index < lists_.size(); ++old_index) {
+      auto const new_index = old_index < count ? old_to_new[old_index] : NO_ID;
+      if (new_index == NO_ID || new_index >= new_size) {
+        release(lists_[old_index]);
+      } else {
+        lists_[new_index] = lists_[old_index];
+      }
+    }
+    lists_.resize(new_size);
+    return;
+  }
+  std::vector<Node*> renumbered(new_size, nullptr);
+  for (std::size_t old_index = 0; old_index < lists_.size(); ++old_index) {
+    auto const new_index = old_index < count ? old_to_new[old_index] : NO_ID;
+    if (new_index == NO_ID || new_index >= new_size) {
+      release(lists_[old_index]);
+    } else {
+      release(renumbered[new_index]);  // two elements mapped onto one: the last one stays
+      renumbered[new_index] = lists_[old_index];
+    }
+  }
+  lists_ = std::move(renumbered);
+}
+
+template <typename Entry>
+std::shared_ptr<AttributeBase> MacroListAttribute<Entry>::clone() const {
+  auto copy = std::make_shared<MacroListAttribute<Entry>>();
+  copy->meshes_ = meshes_;
+  copy->mesh_numbers_ = mesh_numbers_;
+  copy->lists_.assign(lists_.size(), nullptr);
+  // One copy per list, held by the same elements as the original.
+  absl::flat_hash_map<Node const*, Node*> copies;
+  for (std::size_t element = 0; element < lists_.size(); ++element) {
+    auto const* node = lists_[element];
+    if (node == nullptr) continue;
+    auto& copied = copies[node];
+    if (copied == nullptr) {
+      copied = allocate(node->size);
+      std::memcpy(copied->keys(), node->keys(), std::size_t{node->size} * sizeof(MacroKey));
+      copied->size = node->size;
+    }
+    ++copied->holders;
+    copy->lists_[element] = copied;
+  }
+  return copy;
+}
+
+template class MacroListAttribute<MeshElement>;
+template class MacroListAttribute<MeshVertex>;
+
+}  // namespace velk::internal

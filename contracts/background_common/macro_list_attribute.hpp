@@ -1,0 +1,133 @@
+// The storage of the macro-information store: one macro list per element of a background
+// mesh, kept as an attribute of the mesh and shared between elements until one of them
+// changes it.
+//
+//   auto lists = std::make_shared<MacroListAttribute<MeshElement>>();
+//   lists->append(edge, lists->key(input.id(), input_edge));
+//   lists->share(new_edge, split_edge);      // O(1): both hold one list
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include <absl/container/flat_hash_map.h>
+#include <absl/types/span.h>
+
+#include <background_common/macro_info.hpp>
+#include <mesh/attribute.hpp>
+
+namespace velk::internal {
+
+// Per element, a list of macro entries (`Entry` is `MeshElement` or `MeshVertex`) held as
+// `MacroKey`s in a node that any number of elements may hold: sharing a list costs one
+// pointer, and the first change through an element whose list others hold too gives that
+// element a copy of its own (copy on write); a node that no element holds any more is freed.
+// The uuid of each input mesh is kept once, in the attribute's table of meshes. The manager
+// drives growth, renumbering and cloning (a clone copies every list, keeping which elements
+// share one). Reads may fill a node's caches: not thread-safe, not even for reads.
+template <typename Entry>
+class MacroListAttribute final : public AttributeBase {
+  struct Caches;
+  // A list: its holders, size and room, then its keys, stored right after the header.
+  struct Node {
+    std::uint32_t holders;
+    std::uint32_t size;
+    std::uint32_t capacity;
+    mutable Caches* caches;
+    MacroKey* keys() { return reinterpret_cast<MacroKey*>(this + 1); }
+    MacroKey const* keys() const { return reinterpret_cast<MacroKey const*>(this + 1); }
+  };
+
+ public:
+  MacroListAttribute();
+  ~MacroListAttribute() override;
+
+  index_t size() const override { return static_cast<index_t>(lists_.size()); }
+  void resize(index_t size) override;
+  void reserve(index_t capacity) override;
+  void renumber(absl::Span<index_t const> old_to_new, index_t new_size) override;
+  std::shared_ptr<AttributeBase> clone() const override;
+
+  // The uuids of the meshes the keys name, by key number.
+  std::vector<uuid> const& meshes() const { return meshes_; }
+  // The key of entry `index` of mesh `mesh_id`, the mesh numbered when new.
+  MacroKey key(uuid const& mesh_id, index_t index);
+  // The key of entry `index` of mesh `mesh_id`, or nothing when the mesh has no number.
+  std::optional<MacroKey> find_key(uuid const& mesh_id, index_t index) const;
+  Entry entry(MacroKey key) const { return Entry{meshes_[key.mesh], key.index}; }
+
+  // The list of `element` (empty when it holds none). Unchecked index, as every operation
+  // below: the callers check against `size()`.
+  absl::Span<MacroKey const> keys(index_t element) const {
+    auto const* node = lists_[element];
+    return node == nullptr ? absl::Span<MacroKey const>{}
+                           : absl::Span<MacroKey const>{node->keys(), node->size};
+  }
+  // The list in the interface's form, made at the first call and kept until it changes.
+  std::vector<Entry> const& entries(index_t element) const;
+
+  // Appends `key` to the list of `element`.
+  void append(index_t element, MacroKey key);
+  // `receiving` now holds the list of `source` (nothing happens when they are equal).
+  void share(index_t receiving, index_t source);
+  // `target` now holds, once each, the entries of its own list then those of the others'
+  // lists, in the order met; returns that list.
+  absl::Span<MacroKey const> merge(index_t target, absl::Span<index_t const> others);
+
+  // What one removal of a mesh did to the lists it met: the list that replaced each shared
+  // one, so that every element that held a list holds the same replacement.
+  class Removal {
+   public:
+    explicit Removal(MacroListAttribute& lists) : lists_{lists} {}
+    ~Removal();
+    Removal(Removal const&) = delete;
+    Removal& operator=(Removal const&) = delete;
+
+    // Takes the entries of mesh `mesh` off the list of `element`, the others keeping their
+    // order; returns how many it took.
+    index_t remove(index_t element, std::uint32_t mesh);
+
+   private:
+    MacroListAttribute& lists_;
+    // Each shared list met, held until the removal ends (so that no new list takes its
+    // address meanwhile), with its replacement (null when emptied) and the count taken.
+    absl::flat_hash_map<Node*, std::pair<Node*, index_t>> replaced_;
+  };
+
+  // A position of `key` in the list of `element`, or `MacroInfo::NOT_FOUND`; see
+  // `MacroInfo::find_macro_element`.
+  std::size_t find(index_t element, MacroKey key, std::size_t hint) const;
+
+  // Whether the two lists hold the same keys, each as often.
+  bool same_entries(index_t first, index_t second) const;
+
+  // The bytes held: slots, nodes with their entries and caches, the table of meshes.
+  std::size_t memory_bytes() const;
+
+ private:
+  static Node* allocate(std::uint32_t capacity);
+  static void destroy(Node* node);
+  static void drop_caches(Node const* node);
+  static void release(Node* node) {
+    if (node != nullptr && --node->holders == 0) destroy(node);
+  }
+  // A node of its own for `element` with room for `capacity` keys, holding the first
+  // `count` keys of its present list; returns it.
+  Node* own_copy(index_t element, std::uint32_t count, std::uint32_t capacity);
+  // The node of `element`, made writable (own, caches dropped) with room for one more key.
+  Node* writable_for_append(index_t element);
+
+  std::vector<Node*> lists_;
+  std::vector<uuid> meshes_;
+  absl::flat_hash_map<uuid, std::uint32_t> mesh_numbers_;
+  // The mesh of the last `key` call: consecutive entries name the same mesh.
+  std::optional<uuid> last_mesh_;
+  std::uint32_t last_number_{0};
+};
+
+extern template class MacroListAttribute<MeshElement>;
+extern template class MacroListAttribute<MeshVertex>;
+
+}  // namespace velk::internal
