@@ -216,6 +216,32 @@ std::vector<index_t> Job::distinct_edges(std::size_t curve) const {
   return edges;
 }
 
+internal::MacroEdgePaths const* Job::all_paths() const {
+  if (paths_asked_) return paths_ ? &*paths_ : nullptr;
+  paths_asked_ = true;
+  std::vector<internal::MacroEdgePathQuery> queries;
+  path_query_.assign(input_.curves.size(), {});
+  for (auto const c : inserted_) {
+    if (removed(c)) continue;
+    auto const& data = input_.curves[c];
+    path_query_[c].assign(data.edges.size(), NO_ID);
+    for (auto const edge : distinct_edges(c)) {
+      auto const first = carriers_[c][data.edges[edge][0]];
+      auto const last = carriers_[c][data.edges[edge][1]];
+      if (first == NO_ID || last == NO_ID) continue;
+      path_query_[c][edge] = static_cast<index_t>(queries.size());
+      queries.push_back({{first, last}, MeshEdge{curves_[c]->id(), edge}});
+    }
+  }
+  try {
+    paths_ = line_->macro_edge_paths(queries, path_step_limit());
+  } catch (LumoraException const&) {
+    // Some query throws: each is asked alone, so that the others keep their answers.
+    path_query_.clear();
+  }
+  return paths_ ? &*paths_ : nullptr;
+}
+
 EdgePath Job::path(std::size_t curve, index_t edge, bool log_failure) const {
   auto const& data = input_.curves[curve];
   EdgePath answer{edge, std::nullopt, std::nullopt, {}};
@@ -223,9 +249,15 @@ EdgePath Job::path(std::size_t curve, index_t edge, bool log_failure) const {
   auto const last = carriers_[curve][data.edges[edge][1]];
   if (first == NO_ID || last == NO_ID) return answer;
   answer.vertices = std::array<index_t, 2>{first, last};
+  auto const* paths = all_paths();
+  if (paths != nullptr && edge < path_query_[curve].size() && path_query_[curve][edge] != NO_ID) {
+    auto const query = path_query_[curve][edge];
+    if (paths->found(query)) answer.path = paths->chain(query).to_vector();
+    return answer;
+  }
   try {
     answer.path = line_->macro_edge_path({first, last}, MeshEdge{curves_[curve]->id(), edge},
-                                         std::max<index_t>(1, background_.nb_edges()));
+                                         path_step_limit());
   } catch (LumoraException const& error) {
     answer.error = error.what();
     if (log_failure) {

@@ -9,6 +9,7 @@
 //   auto answer = job.path(0, job.distinct_edges(0).front());
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -143,10 +144,13 @@ class Job {
   // in index order, whose macro vertices name it), or `NO_ID`.
   index_t carrier(std::size_t curve, index_t vertex) const { return carriers_[curve][vertex]; }
 
-  // Asks the library for the chain of background edges of input edge `edge` of `curve`,
-  // between the carriers of its two ends, with a step limit no walk can reach (the number
-  // of background edges): the chain is missing only when none exists. When the query
-  // throws, the answer holds the message, and with `log_failure` a warning is logged.
+  // The chain of background edges of input edge `edge` of `curve`, between the carriers of
+  // its two ends, as the library's `macro_edge_path` answers it with a step limit no walk
+  // can reach (the number of background edges): the chain is missing only when none exists.
+  // The first call asks the library for the chains of every inserted edge at once
+  // (`macro_edge_paths`, one pass over the line); should that fail, each edge is asked
+  // alone. When a query throws, the answer holds the message, and with `log_failure` a
+  // warning is logged.
   EdgePath path(std::size_t curve, index_t edge, bool log_failure) const;
 
  private:
@@ -156,6 +160,10 @@ class Job {
     return found->second;
   }
   [[noreturn]] void unknown_curve(uuid const& id) const;
+  // The chains of every inserted edge whose two ends were placed, found at the first call;
+  // null when the library refused them all at once.
+  internal::MacroEdgePaths const* all_paths() const;
+  index_t path_step_limit() const { return std::max<index_t>(1, background_.nb_edges()); }
   void log_size() const;
   void warn_about_result() const;
 
@@ -177,6 +185,11 @@ class Job {
   std::vector<std::vector<ReportEntry>> reports_;
   std::vector<std::optional<internal::ElementRemovalInfo>> removals_;
   std::vector<std::vector<index_t>> carriers_;
+  // Filled by `all_paths`: the answers, and per curve and input edge the query that asked
+  // for it (NO_ID for none).
+  mutable bool paths_asked_ = false;
+  mutable std::optional<internal::MacroEdgePaths> paths_;
+  mutable std::vector<std::vector<index_t>> path_query_;
 };
 
 // The name of an insertion status value: "inserted", "walk_stopped", else "status_<value>".

@@ -25,6 +25,11 @@ class BackgroundLine::Impl {
                                                       MeshEdge const& macro_edge,
                                                       index_t step_limit) const;
 
+  // The query of `BackgroundLine::macro_edge_paths` (macro_edge_paths.cpp).
+  MacroEdgePaths macro_edge_paths(MacroInfo const& macro_info,
+                                  absl::Span<MacroEdgePathQuery const> queries,
+                                  index_t step_limit) const;
+
  private:
   // The entries of `edges_around_vertex(vertex)` whose edge carries `macro_edge`, in
   // order, each edge once.

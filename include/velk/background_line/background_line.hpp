@@ -4,6 +4,7 @@
 //   velk::internal::BackgroundLine line{curve};     // `curve` must outlive `line`
 //   line.macro_elements(edge);                      // input edges the edge carries
 //   auto chain = line.macro_edge_path({v0, v1}, velk::MeshEdge{input.id(), input_edge});
+//   auto paths = line.macro_edge_paths(queries);    // every chain in one pass
 #pragma once
 
 #include <array>
@@ -13,8 +14,11 @@
 #include <tuple>
 #include <vector>
 
+#include <absl/types/span.h>
+
 #include <mesh/edged_curve.hpp>
 #include <mesh/mesh_element.hpp>
+#include <velk/background_line/macro_edge_paths.hpp>
 #include <velk/background_line/macro_info_1d.hpp>
 
 namespace velk::internal {
@@ -79,6 +83,20 @@ class VELK_BACKGROUND_LINE_API BackgroundLine : public MacroInfo1D {
   std::optional<std::vector<index_t>> macro_edge_path(std::array<index_t, 2> const& vertices,
                                                       MeshEdge const& macro_edge,
                                                       index_t step_limit) const;
+
+  // The answers of `macro_edge_path(query.vertices, query.macro_edge, step_limit)` for every
+  // query, in query order, found together: on the parts of the background that form paths
+  // (every vertex with at most two edges, no loop: a line, sorted or not), one pass over
+  // their edges in order reads each macro list once and gives every chain, in
+  // O(queries log queries + edges + macro entries) without searching any list; a query whose
+  // first vertex lies elsewhere is answered by `macro_edge_path`. The answers keep each chain
+  // along a path as a range of the path, so they take memory in proportion to the queries
+  // and the background, not to the chains. When one of the single queries would throw, this
+  // throws what the first of them, in query order, would throw, and answers nothing. Reads
+  // only (like `macro_edge_path`, it may fill the lists' search tables).
+  MacroEdgePaths macro_edge_paths(absl::Span<MacroEdgePathQuery const> queries) const;
+  MacroEdgePaths macro_edge_paths(absl::Span<MacroEdgePathQuery const> queries,
+                                  index_t step_limit) const;
 
   // The vertex attribute (`std::uint8_t`) by which the inserter marks the vertices it
   // creates (`INSERTED_VERTEX_MARK`), so that `BackgroundLineInserter::remove_curve` merges
