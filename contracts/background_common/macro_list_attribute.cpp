@@ -80,7 +80,8 @@ void MacroListAttribute<Entry>::destroy(Node* node) {
 template <typename Entry>
 MacroKey MacroListAttribute<Entry>::key(uuid const& mesh_id, index_t index) {
   if (!last_mesh_ || !(*last_mesh_ == mesh_id)) {
-    meshes_.reserve(meshes_.size() + 1);  // so that a number is never given without its uuid
+    // Room first, so that a number is never given without its uuid.
+    if (meshes_.size() == meshes_.capacity()) meshes_.reserve(2 * meshes_.size() + 1);
     auto const [found, added] =
         mesh_numbers_.try_emplace(mesh_id, static_cast<std::uint32_t>(meshes_.size()));
     if (added) meshes_.push_back(mesh_id);
