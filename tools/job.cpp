@@ -48,21 +48,20 @@ Job::Job(JobInput const& input, std::string source, JobOptions options)
       internal::ModifiableObject<internal::BackgroundLine>{*line_, *modifier_}, *line_builder_);
 
   reports_.resize(input.curves.size());
-  curves_.resize(input.curves.size());
+  ids_.resize(input.curves.size());
   std::vector<bool> leave_out(input.curves.size(), false);
   for (auto const& [curve, reason] : options_.left_out) leave_out.at(curve) = true;
   for (std::size_t i = 0; i < input.curves.size(); ++i) {
     if (leave_out[i]) continue;
     auto const& data = input.curves[i];
-    auto curve = std::make_unique<EdgedCurve<1>>();
-    EdgedCurveBuilder<1> builder{*curve};
+    EdgedCurve<1> curve;
+    EdgedCurveBuilder<1> builder{curve};
     build_curve(builder, data, scaling);
-    curves_by_id_.insert_or_assign(curve->id(), i);
+    curves_by_id_.insert_or_assign(curve.id(), i);
     internal::ElementInsertionInfo report;
     try {
-      report = data.insert
-                   ? inserter_->insert_curve_edges(*curve, absl::MakeConstSpan(*data.insert))
-                   : inserter_->insert_curve(*curve);
+      report = data.insert ? inserter_->insert_curve_edges(curve, absl::MakeConstSpan(*data.insert))
+                           : inserter_->insert_curve(curve);
     } catch (LumoraException const& error) {
       auto const outside = outside_point(data, BackgroundCover{input.background, scaling});
       throw ToolError{EXIT_FAILED, source_ + ": " + curve_label(input, i) +
@@ -74,7 +73,8 @@ Job::Job(JobInput const& input, std::string source, JobOptions options)
     for (index_t entry = 0; entry < report.size(); ++entry) {
       entries.push_back({report.element(entry), static_cast<unsigned>(report.status(entry))});
     }
-    curves_[i] = std::move(curve);
+    // The library keeps no reference to an inserted curve: its uuid is all the job needs.
+    ids_[i] = curve.id();
     inserted_.push_back(i);
   }
 
@@ -88,12 +88,12 @@ Job::Job(JobInput const& input, std::string source, JobOptions options)
     }
     for (std::size_t r = 0; r < input.remove.size(); ++r) {
       auto const i = curve_named.at(input.remove[r]);
-      if (!curves_[i]) {
+      if (!ids_[i]) {
         Logger::log_warn(curve_label(input, i) + ", named by remove[" + std::to_string(r) +
                          "], was left out: nothing to remove");
         continue;
       }
-      removals_[i] = inserter_->remove_curve(*curves_[i]);
+      removals_[i] = inserter_->remove_curve(*ids_[i]);
     }
   }
 
@@ -230,7 +230,7 @@ internal::MacroEdgePaths const* Job::all_paths() const {
       auto const last = carriers_[c][data.edges[edge][1]];
       if (first == NO_ID || last == NO_ID) continue;
       path_query_[c][edge] = static_cast<index_t>(queries.size());
-      queries.push_back({{first, last}, MeshEdge{curves_[c]->id(), edge}});
+      queries.push_back({{first, last}, MeshEdge{*ids_[c], edge}});
     }
   }
   try {
@@ -256,8 +256,8 @@ EdgePath Job::path(std::size_t curve, index_t edge, bool log_failure) const {
     return answer;
   }
   try {
-    answer.path = line_->macro_edge_path({first, last}, MeshEdge{curves_[curve]->id(), edge},
-                                         path_step_limit());
+    answer.path =
+        line_->macro_edge_path({first, last}, MeshEdge{*ids_[curve], edge}, path_step_limit());
   } catch (LumoraException const& error) {
     answer.error = error.what();
     if (log_failure) {

@@ -179,7 +179,7 @@ class Job {
   std::unique_ptr<internal::BackgroundLineBuilder> line_builder_;
   std::unique_ptr<internal::BackgroundLineModifier> modifier_;
   std::unique_ptr<internal::BackgroundLineInserter> inserter_;
-  std::vector<std::unique_ptr<EdgedCurve<1>>> curves_;  // by input position; null if left out
+  std::vector<std::optional<uuid>> ids_;  // of each inserted curve, by input position
   CurveLookup curves_by_id_;
   std::vector<bool> original_;
   std::vector<std::vector<ReportEntry>> reports_;
