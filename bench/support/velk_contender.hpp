@@ -92,10 +92,15 @@ struct VelkInputs {
   std::uint32_t edges_per_curve{0};
 
   void add(std::vector<double> const& xs) {
-    auto const index = static_cast<std::uint32_t>(curves.size());
-    curves.push_back(make_chain_curve(xs, "input-" + std::to_string(index)));
-    curve_index.emplace(curves.back()->id(), index);
-    edges_per_curve = std::max(edges_per_curve, curves.back()->nb_edges());
+    curves.push_back(make_chain_curve(xs, "input-" + std::to_string(curve_index.size())));
+    remember(*curves.back());
+  }
+
+  // Gives `curve` the next index without keeping it (a whole job drops each input curve once
+  // it is inserted; its results name it by uuid).
+  void remember(EdgedCurve<1> const& curve) {
+    curve_index.emplace(curve.id(), static_cast<std::uint32_t>(curve_index.size()));
+    edges_per_curve = std::max(edges_per_curve, curve.nb_edges());
   }
 
   std::uint32_t tag(MeshElement const& element) const {
@@ -141,10 +146,7 @@ inline double macro_bytes_per_live_edge(internal::BackgroundLine const& line) {
 }
 
 // One macro edge path query: an input edge and the background vertices of its two ends.
-struct PathQuery {
-  std::array<index_t, 2> vertices;
-  MeshEdge macro_edge;
-};
+using PathQuery = internal::MacroEdgePathQuery;
 
 // One query per input edge, in curve then edge order, its vertices found from the macro
 // vertices recorded on the background vertices.
@@ -170,6 +172,20 @@ inline std::vector<PathQuery> make_path_queries(internal::BackgroundLine const& 
     }
   }
   return queries;
+}
+
+// Adds the answer to path query `query` to `summary`: `chain` has `size()` and `operator[]`
+// (edges of `curve`), and is empty when the query found no chain.
+template <typename Chain>
+void add_chain(ChainSummary& summary, EdgedCurve<1> const& curve, std::uint64_t query,
+               Chain const& chain) {
+  if (chain.size() == 0) ++summary.empty;
+  for (std::uint64_t k = 0; k < chain.size(); ++k) {
+    auto const& vertices = curve.edge_vertices(chain[k]);
+    auto const a = x_of(curve, vertices[0]);
+    auto const b = x_of(curve, vertices[1]);
+    summary.add_piece(query, k, std::min(a, b), std::max(a, b));
+  }
 }
 
 }  // namespace velk::bench
