@@ -58,23 +58,73 @@ MacroListAttribute<Entry>::~MacroListAttribute() {
 }
 
 template <typename Entry>
-typename MacroListAttribute<Entry>::Node* MacroListAttribute<Entry>::allocate(
-    std::uint32_t capacity) {
-  void* memory = ::operator new (sizeof(Node) + std::size_t{capacity} * sizeof(MacroKey));
-  return new (memory) Node{0, 0, capacity, nullptr};
+void* MacroListAttribute<Entry>::NodePool::allocate(std::uint32_t capacity) {
+  bytes_in_use_ += sizeof(Node) + std::size_t{capacity} * sizeof(MacroKey);
+  if (auto* const first = free_[capacity]) {
+    std::memcpy(&free_[capacity], first, sizeof(void*));  // the next free node
+    return first;
+  }
+  auto const bytes = sizeof(Node) + std::size_t{capacity} * sizeof(MacroKey);
+  if (used_in_block_ + bytes > block_bytes_) {
+    auto const next = std::min(MAX_BLOCK_BYTES, std::max(FIRST_BLOCK_BYTES, bytes_));
+    blocks_.push_back(std::make_unique<std::uint64_t[]>(next / sizeof(std::uint64_t)));
+    bytes_ += next;
+    block_bytes_ = next;
+    used_in_block_ = 0;
+  }
+  auto* const memory = reinterpret_cast<char*>(blocks_.back().get()) + used_in_block_;
+  used_in_block_ += bytes;
+  return memory;
 }
 
 template <typename Entry>
-void MacroListAttribute<Entry>::drop_caches(Node const* node) {
-  delete node->caches;
-  node->caches = nullptr;
+void MacroListAttribute<Entry>::NodePool::deallocate(void* memory, std::uint32_t capacity) {
+  bytes_in_use_ -= sizeof(Node) + std::size_t{capacity} * sizeof(MacroKey);
+  std::memcpy(memory, &free_[capacity], sizeof(void*));
+  free_[capacity] = memory;
+}
+
+template <typename Entry>
+typename MacroListAttribute<Entry>::Node* MacroListAttribute<Entry>::allocate(
+    std::uint32_t capacity) {
+  void* memory = nullptr;
+  if (capacity <= NodePool::MAX_POOLED) {
+    memory = pool_.allocate(capacity);
+  } else {
+    auto const bytes = sizeof(Node) + std::size_t{capacity} * sizeof(MacroKey);
+    memory = ::operator new(bytes);
+    unpooled_bytes_ += bytes;
+  }
+  return new (memory) Node{0, 0, capacity, 0};
+}
+
+template <typename Entry>
+void MacroListAttribute<Entry>::drop_caches(Node const* node) const {
+  if (node->cached == 0) return;
+  caches_.erase(node);
+  node->cached = 0;
+}
+
+template <typename Entry>
+typename MacroListAttribute<Entry>::Caches& MacroListAttribute<Entry>::caches_of(
+    Node const* node) const {
+  auto& caches = caches_[node];
+  if (!caches) caches = std::make_unique<Caches>();
+  node->cached = 1;
+  return *caches;
 }
 
 template <typename Entry>
 void MacroListAttribute<Entry>::destroy(Node* node) {
   drop_caches(node);
+  auto const capacity = node->capacity;
   node->~Node();
-  ::operator delete(static_cast<void*>(node));
+  if (capacity <= NodePool::MAX_POOLED) {
+    pool_.deallocate(node, capacity);
+  } else {
+    unpooled_bytes_ -= sizeof(Node) + std::size_t{capacity} * sizeof(MacroKey);
+    ::operator delete(static_cast<void*>(node));
+  }
 }
 
 template <typename Entry>
@@ -105,8 +155,7 @@ std::vector<Entry> const& MacroListAttribute<Entry>::entries(index_t element) co
   static std::vector<Entry> const none;
   auto const* node = lists_[element];
   if (node == nullptr) return none;
-  if (node->caches == nullptr) node->caches = new Caches{};
-  auto& entries = node->caches->entries;
+  auto& entries = caches_of(node).entries;
   // A list holds at least one key: an empty vector is one not made yet.
   if (entries.empty()) {
     entries.reserve(node->size);
@@ -178,6 +227,11 @@ absl::Span<MacroKey const> MacroListAttribute<Entry>::merge(index_t target,
   if (merged.size() == own.size() && std::equal(merged.begin(), merged.end(), own.begin())) {
     return own;
   }
+  if (merged.empty()) {
+    release(lists_[target]);
+    lists_[target] = nullptr;
+    return {};
+  }
   auto* const node = own_copy(target, 0, static_cast<std::uint32_t>(merged.size()));
   std::memcpy(node->keys(), merged.data(), merged.size() * sizeof(MacroKey));
   node->size = static_cast<std::uint32_t>(merged.size());
@@ -186,7 +240,7 @@ absl::Span<MacroKey const> MacroListAttribute<Entry>::merge(index_t target,
 
 template <typename Entry>
 MacroListAttribute<Entry>::Removal::~Removal() {
-  for (auto const& [node, replacement] : replaced_) release(node);
+  for (auto const& [node, replacement] : replaced_) lists_.release(node);
 }
 
 template <typename Entry>
@@ -198,7 +252,7 @@ index_t MacroListAttribute<Entry>::Removal::remove(index_t element, std::uint32_
     auto* const replacement = found->second.first;
     if (replacement != nullptr) ++replacement->holders;
     slot = replacement;
-    release(node);  // the removal still holds it
+    lists_.release(node);  // the removal still holds it
     return found->second.second;
   }
   auto* const keys = node->keys();
@@ -208,16 +262,16 @@ index_t MacroListAttribute<Entry>::Removal::remove(index_t element, std::uint32_
   if (node->holders == 1) {
     node->size =
         static_cast<std::uint32_t>(std::remove_if(keys, keys + node->size, is_removed) - keys);
-    drop_caches(node);
+    lists_.drop_caches(node);
     if (node->size == 0) {
-      destroy(node);
+      lists_.destroy(node);
       slot = nullptr;
     }
     return count;
   }
   Node* replacement = nullptr;
   if (count < node->size) {
-    replacement = allocate(node->size - count);
+    replacement = lists_.allocate(node->size - count);
     replacement->size = static_cast<std::uint32_t>(
         std::remove_copy_if(keys, keys + node->size, replacement->keys(), is_removed) -
         replacement->keys());
@@ -226,7 +280,7 @@ index_t MacroListAttribute<Entry>::Removal::remove(index_t element, std::uint32_
   ++node->holders;  // held until the removal ends
   replaced_.emplace(node, std::make_pair(replacement, count));
   slot = replacement;
-  release(node);
+  lists_.release(node);
   return count;
 }
 
@@ -268,7 +322,7 @@ std::size_t MacroListAttribute<Entry>::find(index_t element, MacroKey key, std::
       found != MacroInfo::NOT_FOUND || (near_low == 0 && near_high == size)) {
     return found;
   }
-  auto* caches = node->caches;
+  Caches* caches = node->cached != 0 ? caches_.find(node)->second.get() : nullptr;
   if (caches == nullptr || caches->positions.empty()) {
     auto const [low, high] = window(size <= LONG_LIST ? size : LONG_LIST / 2);
     // Only the entries beyond the near window are left to scan.
@@ -277,7 +331,7 @@ std::size_t MacroListAttribute<Entry>::find(index_t element, MacroKey key, std::
     if (found != MacroInfo::NOT_FOUND || (low == 0 && high == size)) return found;
     // Far from the hint in a long list: a table of positions, so that no later search
     // scans this list again.
-    if (caches == nullptr) caches = node->caches = new Caches{};
+    if (caches == nullptr) caches = &caches_of(node);
     unsigned bits = 1;
     while ((std::size_t{1} << bits) < size + size / 3 + 1) ++bits;
     caches->position_bits = bits;
@@ -323,15 +377,11 @@ bool MacroListAttribute<Entry>::same_entries(index_t first, index_t second) cons
 template <typename Entry>
 std::size_t MacroListAttribute<Entry>::memory_bytes() const {
   std::size_t bytes = lists_.capacity() * sizeof(Node*) + meshes_.capacity() * sizeof(uuid) +
-                      mesh_numbers_.capacity() * (sizeof(uuid) + sizeof(std::uint32_t) + 1);
-  absl::flat_hash_set<Node const*> counted;
-  for (auto const* node : lists_) {
-    if (node == nullptr || !counted.insert(node).second) continue;
-    bytes += sizeof(Node) + std::size_t{node->capacity} * sizeof(MacroKey);
-    if (auto const* caches = node->caches) {
-      bytes += sizeof(Caches) + caches->entries.capacity() * sizeof(Entry) +
-               caches->positions.capacity() * sizeof(std::uint32_t);
-    }
+                      mesh_numbers_.capacity() * (sizeof(uuid) + sizeof(std::uint32_t) + 1) +
+                      pool_.bytes_in_use() + unpooled_bytes_;
+  for (auto const& [node, caches] : caches_) {
+    bytes += sizeof(Caches) + caches->entries.capacity() * sizeof(Entry) +
+             caches->positions.capacity() * sizeof(std::uint32_t);
   }
   return bytes;
 }
@@ -400,7 +450,7 @@ std::shared_ptr<AttributeBase> MacroListAttribute<Entry>::clone() const {
     if (node == nullptr) continue;
     auto& copied = copies[node];
     if (copied == nullptr) {
-      copied = allocate(node->size);
+      copied = copy->allocate(node->size);
       std::memcpy(copied->keys(), node->keys(), std::size_t{node->size} * sizeof(MacroKey));
       copied->size = node->size;
     }

@@ -30,14 +30,44 @@ namespace velk::internal {
 template <typename Entry>
 class MacroListAttribute final : public AttributeBase {
   struct Caches;
-  // A list: its holders, size and room, then its keys, stored right after the header.
+  // A list: its holders, size and room, whether it has caches, then its keys, stored right
+  // after the header.
   struct Node {
     std::uint32_t holders;
     std::uint32_t size;
     std::uint32_t capacity;
-    mutable Caches* caches;
+    mutable std::uint32_t cached;
     MacroKey* keys() { return reinterpret_cast<MacroKey*>(this + 1); }
     MacroKey const* keys() const { return reinterpret_cast<MacroKey const*>(this + 1); }
+  };
+
+  // Memory for the nodes of short lists, carved from large blocks and reused through one
+  // free list per room, so that making and dropping a short list costs no allocator call;
+  // longer lists are allocated one by one.
+  class NodePool {
+   public:
+    static constexpr std::uint32_t MAX_POOLED = 15;  // keys of room
+
+    NodePool() = default;
+    NodePool(NodePool const&) = delete;
+    NodePool& operator=(NodePool const&) = delete;
+
+    void* allocate(std::uint32_t capacity);
+    void deallocate(void* memory, std::uint32_t capacity);
+    // The bytes of the nodes in use (free ones, kept for reuse, are left out, as an
+    // allocator's own free memory is).
+    std::size_t bytes_in_use() const { return bytes_in_use_; }
+
+   private:
+    // Blocks grow from 1 KiB to 64 KiB: a small store holds little.
+    static constexpr std::size_t FIRST_BLOCK_BYTES = std::size_t{1} << 10;
+    static constexpr std::size_t MAX_BLOCK_BYTES = std::size_t{1} << 16;
+    std::vector<std::unique_ptr<std::uint64_t[]>> blocks_;
+    std::size_t bytes_{0};
+    std::size_t block_bytes_{0};
+    std::size_t used_in_block_{0};
+    std::size_t bytes_in_use_{0};
+    void* free_[MAX_POOLED + 1]{};
   };
 
  public:
@@ -103,14 +133,15 @@ class MacroListAttribute final : public AttributeBase {
   // Whether the two lists hold the same keys, each as often.
   bool same_entries(index_t first, index_t second) const;
 
-  // The bytes held: slots, nodes with their entries and caches, the table of meshes.
+  // The bytes held: slots, nodes in use with their room and caches, the table of meshes.
   std::size_t memory_bytes() const;
 
  private:
-  static Node* allocate(std::uint32_t capacity);
-  static void destroy(Node* node);
-  static void drop_caches(Node const* node);
-  static void release(Node* node) {
+  Node* allocate(std::uint32_t capacity);
+  void destroy(Node* node);
+  void drop_caches(Node const* node) const;
+  Caches& caches_of(Node const* node) const;
+  void release(Node* node) {
     if (node != nullptr && --node->holders == 0) destroy(node);
   }
   // A node of its own for `element` with room for `capacity` keys, holding the first
@@ -119,7 +150,12 @@ class MacroListAttribute final : public AttributeBase {
   // The node of `element`, made writable (own, caches dropped) with room for one more key.
   Node* writable_for_append(index_t element);
 
+  // Declared first, destroyed last: every node lives in it or was allocated alone.
+  NodePool pool_;
+  std::size_t unpooled_bytes_{0};
   std::vector<Node*> lists_;
+  // The caches of the nodes that have some (`Node::cached`).
+  mutable absl::flat_hash_map<Node const*, std::unique_ptr<Caches>> caches_;
   std::vector<uuid> meshes_;
   absl::flat_hash_map<uuid, std::uint32_t> mesh_numbers_;
   // The mesh of the last `key` call: consecutive entries name the same mesh.
