@@ -81,6 +81,20 @@ void MacroInfoBuilder::add_macro_element_info(MeshElement const& macro_element, 
   elements.append(edge, key);
 }
 
+void MacroInfoBuilder::add_macro_element_info(MeshElement const& macro_element,
+                                              absl::Span<index_t const> edges) {
+  static constexpr char const* OPERATION = "MacroInfoBuilder::add_macro_element_info";
+  auto& store = MacroInfo::Impl::of(bound_info(OPERATION), OPERATION);
+  auto& elements = *store.elements;
+  for (auto const edge : edges) detail::check_index(edge, elements.size(), OPERATION, "edge");
+  if (edges.empty()) return;
+  auto const key = elements.key(macro_element.mesh_id, macro_element.element_id);
+  for (auto const edge : edges) {
+    store.edge_footprint->add(macro_element.mesh_id, edge);
+    elements.append(edge, key);
+  }
+}
+
 namespace {
 
 // Removes the entries of `mesh_id` from the listed candidates' lists; records each element

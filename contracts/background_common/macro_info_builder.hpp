@@ -54,6 +54,11 @@ class VELK_BACKGROUND_COMMON_API MacroInfoBuilder {
   // Appends `macro_element` to the background edge's list (a repeat is appended again).
   void add_macro_element_info(MeshElement const& macro_element, index_t edge);
 
+  // Appends `macro_element` to the list of each listed edge, in order (an edge listed twice
+  // gets it twice): what one call per edge does, with the work per input edge done once.
+  // Checks every index before changing anything.
+  void add_macro_element_info(MeshElement const& macro_element, absl::Span<index_t const> edges);
+
   // Removes every macro vertex and every macro element of the input mesh `mesh_id` from
   // every list that holds one (detached elements included; the other entries keep their
   // order), and forgets the mesh. Costs in proportion to the elements that carried it,
