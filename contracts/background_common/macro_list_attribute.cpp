@@ -443,18 +443,24 @@ std::shared_ptr<AttributeBase> MacroListAttribute<Entry>::clone() const {
   copy->meshes_ = meshes_;
   copy->mesh_numbers_ = mesh_numbers_;
   copy->lists_.assign(lists_.size(), nullptr);
-  // One copy per list, held by the same elements as the original.
+  // One copy per list, held by the same elements as the original (only a shared list needs
+  // looking up).
   absl::flat_hash_map<Node const*, Node*> copies;
   for (std::size_t element = 0; element < lists_.size(); ++element) {
     auto const* node = lists_[element];
     if (node == nullptr) continue;
-    auto& copied = copies[node];
-    if (copied == nullptr) {
+    Node* copied = nullptr;
+    if (node->holders > 1) {
+      auto& shared = copies[node];
+      if (shared == nullptr) shared = copy->allocate(node->size);
+      copied = shared;
+    } else {
       copied = copy->allocate(node->size);
+    }
+    if (copied->holders++ == 0) {
       std::memcpy(copied->keys(), node->keys(), std::size_t{node->size} * sizeof(MacroKey));
       copied->size = node->size;
     }
-    ++copied->holders;
     copy->lists_[element] = copied;
   }
   return copy;
