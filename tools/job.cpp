@@ -78,6 +78,24 @@ Job::Job(JobInput const& input, std::string source, JobOptions options)
     inserted_.push_back(i);
   }
 
+  // Each report's edges once, in the order of their first entry.
+  edge_begin_.assign(input.curves.size() + 1, 0);
+  distinct_begin_.assign(input.curves.size() + 1, 0);
+  std::vector<bool> seen;
+  for (std::size_t i = 0; i < input.curves.size(); ++i) {
+    auto const nb_edges = input.curves[i].edges.size();
+    edge_begin_[i + 1] = edge_begin_[i] + nb_edges;
+    seen.assign(nb_edges, false);
+    for (auto const& entry : reports_[i]) {
+      if (entry.edge >= seen.size()) seen.resize(entry.edge + 1, false);
+      if (!seen[entry.edge]) {
+        seen[entry.edge] = true;
+        distinct_.push_back(entry.edge);
+      }
+    }
+    distinct_begin_[i + 1] = distinct_.size();
+  }
+
   // The curves to remove, once every curve is in: the line is then what inserting only the
   // others would have made. A curve left out was never inserted: nothing to remove.
   removals_.resize(input.curves.size());
@@ -203,33 +221,19 @@ void Job::unknown_curve(uuid const& id) const {
       source_ + ": the background records an element of an unknown curve " + id.string()};
 }
 
-std::vector<index_t> Job::distinct_edges(std::size_t curve) const {
-  std::vector<index_t> edges;
-  std::vector<bool> seen(input_.curves[curve].edges.size(), false);
-  for (auto const& entry : reports_[curve]) {
-    if (entry.edge >= seen.size()) seen.resize(entry.edge + 1, false);
-    if (!seen[entry.edge]) {
-      seen[entry.edge] = true;
-      edges.push_back(entry.edge);
-    }
-  }
-  return edges;
-}
-
 internal::MacroEdgePaths const* Job::all_paths() const {
   if (paths_asked_) return paths_ ? &*paths_ : nullptr;
   paths_asked_ = true;
   std::vector<internal::MacroEdgePathQuery> queries;
-  path_query_.assign(input_.curves.size(), {});
+  path_query_.assign(edge_begin_.back(), NO_ID);
   for (auto const c : inserted_) {
     if (removed(c)) continue;
     auto const& data = input_.curves[c];
-    path_query_[c].assign(data.edges.size(), NO_ID);
     for (auto const edge : distinct_edges(c)) {
       auto const first = carriers_[c][data.edges[edge][0]];
       auto const last = carriers_[c][data.edges[edge][1]];
       if (first == NO_ID || last == NO_ID) continue;
-      path_query_[c][edge] = static_cast<index_t>(queries.size());
+      path_query_[edge_begin_[c] + edge] = static_cast<index_t>(queries.size());
       queries.push_back({{first, last}, MeshEdge{*ids_[c], edge}});
     }
   }
@@ -250,8 +254,9 @@ EdgePath Job::path(std::size_t curve, index_t edge, bool log_failure) const {
   if (first == NO_ID || last == NO_ID) return answer;
   answer.vertices = std::array<index_t, 2>{first, last};
   auto const* paths = all_paths();
-  if (paths != nullptr && edge < path_query_[curve].size() && path_query_[curve][edge] != NO_ID) {
-    auto const query = path_query_[curve][edge];
+  auto const slot = edge_begin_[curve] + edge;
+  if (paths != nullptr && edge < data.edges.size() && path_query_[slot] != NO_ID) {
+    auto const query = path_query_[slot];
     if (paths->found(query)) answer.path = paths->chain(query).to_vector();
     return answer;
   }

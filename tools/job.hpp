@@ -19,6 +19,7 @@
 #include <vector>
 
 #include <absl/container/flat_hash_map.h>
+#include <absl/types/span.h>
 #include <velk/background_line.hpp>
 
 #include "input.hpp"
@@ -138,7 +139,10 @@ class Job {
   // The insertion report of input curve `curve`, in insertion order (empty when left out).
   std::vector<ReportEntry> const& report(std::size_t curve) const { return reports_[curve]; }
   // The input edges of that report, each once, in the order of their first entry.
-  std::vector<index_t> distinct_edges(std::size_t curve) const;
+  absl::Span<index_t const> distinct_edges(std::size_t curve) const {
+    return absl::MakeConstSpan(distinct_).subspan(
+        distinct_begin_[curve], distinct_begin_[curve + 1] - distinct_begin_[curve]);
+  }
 
   // The background vertex that carries input vertex `vertex` of curve `curve` (the first,
   // in index order, whose macro vertices name it), or `NO_ID`.
@@ -189,7 +193,12 @@ class Job {
   // for it (NO_ID for none).
   mutable bool paths_asked_ = false;
   mutable std::optional<internal::MacroEdgePaths> paths_;
-  mutable std::vector<std::vector<index_t>> path_query_;
+  mutable std::vector<index_t> path_query_;  // by `edge_begin_[curve] + edge`
+  // Per curve, where its edges start in a table with a slot per input edge of every curve.
+  std::vector<std::size_t> edge_begin_;
+  // The distinct edges of every report, curve after curve, and where each curve's start.
+  std::vector<index_t> distinct_;
+  std::vector<std::size_t> distinct_begin_;
 };
 
 // The name of an insertion status value: "inserted", "walk_stopped", else "status_<value>".
