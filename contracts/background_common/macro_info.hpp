@@ -116,18 +116,18 @@ class VELK_BACKGROUND_COMMON_API MacroInfo {
   MacroInfo& operator=(MacroInfo&&) = delete;
 
   // The macro edges the background edge carries, in the order they were recorded. The
-  // vector is made at the first call and kept with the list until it next changes (the
-  // reference stays valid until then, cleans included); to read many lists without keeping
-  // copies, use `macro_element_view`. Throws `LumoraException` when `edge` is out of range or
-  // the store is not initialised.
+  // vector is made at the first call and kept with the list: the reference stays valid until
+  // the edge's list next changes or the edge is removed (a clean that keeps the edge keeps
+  // it valid). To read many lists without keeping copies, use `macro_element_view`. Throws
+  // `LumoraException` when `edge` is out of range or the store is not initialised.
   std::vector<MeshElement> const& macro_elements(index_t edge) const;
 
   // The macro vertices the background vertex carries, in the order they were recorded; kept
   // like `macro_elements`. Throws as `macro_elements` does.
   std::vector<MeshVertex> const& macro_vertices(index_t vertex) const;
 
-  // The same lists read in place, keeping nothing; valid until the list next changes. Throw
-  // as `macro_elements` does.
+  // The same lists read in place, keeping nothing; valid as long as `macro_elements`'s
+  // reference would be. Throw as `macro_elements` does.
   MacroListView<MeshElement> macro_element_view(index_t edge) const;
   MacroListView<MeshVertex> macro_vertex_view(index_t vertex) const;
 
@@ -137,9 +137,10 @@ class VELK_BACKGROUND_COMMON_API MacroInfo {
 
   // A position of `key` in the edge's list, or `NOT_FOUND`. The list is searched outwards
   // from `hint` (hint, hint + 1, hint - 1, ...), so a hint near the entry makes the search
-  // short; a long list that a search would scan far gets a table of its entries' positions,
-  // kept with the list until it changes, so that it is never scanned again. Throws as
-  // `macro_elements` does.
+  // short; a list longer than 4096 entries whose entry lies further than 2048 from the hint
+  // (or that does not hold it) gets a table of its entries' positions, kept with the list
+  // until it changes, so that no later search scans it again. A search thus compares at most
+  // a few thousand entries. Throws as `macro_elements` does.
   static constexpr std::size_t NOT_FOUND = static_cast<std::size_t>(-1);
   std::size_t find_macro_element(index_t edge, MacroKey key, std::size_t hint = 0) const;
 
