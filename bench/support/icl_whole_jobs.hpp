@@ -1,7 +1,8 @@
-// Whole jobs with Boost.ICL: the counterparts of the library's whole jobs
-// (bench/whole_job_bench.cpp). The map type comes from support/icl_contender.hpp, so the same
-// code measures the suite's configuration (static right-open intervals) in velk_bench and
-// ICL's default one (bounds chosen at run time) in velk_bench_icl_default.
+// The jobs of Boost.ICL: the counterparts of the library's insertion benchmarks and whole jobs
+// (ICL builds no input curves, so for W1 and W2 both are the same job). The map type comes
+// from support/icl_contender.hpp, so the same code measures the suite's configuration (static
+// right-open intervals) in velk_bench and ICL's default one (bounds chosen at run time) in
+// velk_bench_icl_default.
 //
 //   void W1_whole_icl(benchmark::State& state) { velk::bench::icl_w1_whole_job(state); }
 #pragma once
@@ -23,18 +24,18 @@ inline void w2_whole_sizes(benchmark::internal::Benchmark* benchmark) {
   for (std::int64_t k : {10000, 100000, 1000000}) benchmark->Arg(k);
 }
 
-// Times `job(map)` on a map made by `make_background()` outside the clock, every iteration;
-// reports the costs and the summary of the first result.
-template <typename MakeBackground, typename Job>
-void time_icl_whole_job(benchmark::State& state, MakeBackground const& make_background,
-                        Job const& job, std::uint64_t items) {
+// Times `insert(map)` on a map made by `make_background()` outside the clock, every
+// iteration; reports the costs and returns the summary of the first result.
+template <typename MakeBackground, typename Insert>
+PartitionSummary time_icl_insertions(benchmark::State& state, MakeBackground const& make_background,
+                                     Insert const& insert) {
   PartitionSummary summary;
   bool summarized = false;
   RegionTimer timer;
   for (auto _ : state) {
     IclMap map = make_background();
     timer.start();
-    job(map);
+    insert(map);
     auto const wall = timer.stop();
     state.SetIterationTime(wall);
     if (!summarized) {
@@ -43,7 +44,15 @@ void time_icl_whole_job(benchmark::State& state, MakeBackground const& make_back
     }
   }
   report_region_costs(state, timer);
-  report_summary(state, summary, items);
+  return summary;
+}
+
+// Times `job(map)` on a map made by `make_background()` outside the clock, every iteration;
+// reports the costs, the summary of the first result and the size of one interval.
+template <typename MakeBackground, typename Job>
+void time_icl_whole_job(benchmark::State& state, MakeBackground const& make_background,
+                        Job const& job, std::uint64_t items) {
+  report_summary(state, time_icl_insertions(state, make_background, job), items);
   state.counters["interval_bytes"] = sizeof(IclInterval);
 }
 

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "support/seeded_cases.hpp"
+#include "support/separated_draws.hpp"
 
 namespace {
 
@@ -22,12 +23,14 @@ using velk::index_t;
 using velk::MeshEdge;
 using velk::internal::MacroEdgePathQuery;
 
-class Case {
+// Draws through SeparatedDraws; coordinates need no separation here.
+class Case : velk::test::SeparatedDraws {
  public:
-  explicit Case(std::uint64_t seed) : random_{seed} {
+  explicit Case(std::uint64_t seed) : SeparatedDraws{seed, 0.0} {
     velk::BackgroundLineLibrary::initialize();
     auto const nb_vertices = draw(1, 14);
-    for (int v = 0; v < nb_vertices; ++v) builder_.create_point(velk::Point<1>{{uniform()}});
+    for (int v = 0; v < nb_vertices; ++v)
+      builder_.create_point(velk::Point<1>{{uniform(0.0, 100.0)}});
     // A path through the vertices in a random order, cut into pieces, then a few edges more.
     std::vector<index_t> order(static_cast<std::size_t>(nb_vertices));
     for (index_t v = 0; v < order.size(); ++v) order[v] = v;
@@ -62,7 +65,7 @@ class Case {
         auto const a = curve_.point(ends[0]).value(0);
         auto const b = curve_.point(ends[1]).value(0);
         if (curve_.is_edge_detached(edge) || std::abs(b - a) < 1.0) continue;
-        modifier.split_edge(edge, velk::Point<1>{{a + (b - a) * (0.25 + 0.5 * uniform() / 100.0)}});
+        modifier.split_edge(edge, velk::Point<1>{{a + (b - a) * uniform(0.25, 0.75)}});
       }
     }
     if (chance(0.5)) {
@@ -122,12 +125,6 @@ class Case {
   }
 
  private:
-  int draw(int low, int high) { return std::uniform_int_distribution<int>{low, high}(random_); }
-  double uniform() { return std::uniform_real_distribution<double>{0.0, 100.0}(random_); }
-  bool chance(double probability) {
-    return std::uniform_real_distribution<double>{}(random_) < probability;
-  }
-
   static std::string text(std::optional<std::vector<index_t>> const& chain) {
     if (!chain) return "none";
     std::string result = "[";
@@ -135,7 +132,6 @@ class Case {
     return result + " ]";
   }
 
-  std::mt19937_64 random_;
   velk::EdgedCurve<1> curve_;
   velk::EdgedCurveBuilder<1> builder_{curve_};
   velk::uuid const inputs_[2]{};

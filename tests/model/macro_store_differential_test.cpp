@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "support/seeded_cases.hpp"
+#include "support/separated_draws.hpp"
 
 namespace {
 
@@ -59,9 +60,12 @@ struct Line {
   std::unique_ptr<velk::internal::BackgroundLineModifier> modifier;
 };
 
-class Case {
+// Draws through SeparatedDraws; coordinates need no separation here.
+class Case : velk::test::SeparatedDraws {
  public:
-  explicit Case(std::uint64_t seed) : random_{seed} { velk::BackgroundLineLibrary::initialize(); }
+  explicit Case(std::uint64_t seed) : SeparatedDraws{seed, 0.0} {
+    velk::BackgroundLineLibrary::initialize();
+  }
 
   std::string run() {
     auto curve = std::make_unique<velk::EdgedCurve<1>>();
@@ -279,13 +283,6 @@ class Case {
     return {};
   }
 
-  int draw(int low, int high) { return std::uniform_int_distribution<int>{low, high}(random_); }
-  double uniform(double low, double high) {
-    return std::uniform_real_distribution<double>{low, high}(random_);
-  }
-  bool chance(double probability) { return uniform(0.0, 1.0) < probability; }
-
-  std::mt19937_64 random_;
   velk::uuid const meshes_[3]{};
 };
 
