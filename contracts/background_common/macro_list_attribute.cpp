@@ -59,12 +59,12 @@ MacroListAttribute<Entry>::~MacroListAttribute() {
 
 template <typename Entry>
 void* MacroListAttribute<Entry>::NodePool::allocate(std::uint32_t capacity) {
-  bytes_in_use_ += sizeof(Node) + std::size_t{capacity} * sizeof(MacroKey);
+  auto const bytes = sizeof(Node) + std::size_t{capacity} * sizeof(MacroKey);
   if (auto* const first = free_[capacity]) {
     std::memcpy(&free_[capacity], first, sizeof(void*));  // the next free node
+    bytes_in_use_ += bytes;
     return first;
   }
-  auto const bytes = sizeof(Node) + std::size_t{capacity} * sizeof(MacroKey);
   if (used_in_block_ + bytes > block_bytes_) {
     auto const next = std::min(MAX_BLOCK_BYTES, std::max(FIRST_BLOCK_BYTES, bytes_));
     blocks_.push_back(std::make_unique<std::uint64_t[]>(next / sizeof(std::uint64_t)));
@@ -74,6 +74,7 @@ void* MacroListAttribute<Entry>::NodePool::allocate(std::uint32_t capacity) {
   }
   auto* const memory = reinterpret_cast<char*>(blocks_.back().get()) + used_in_block_;
   used_in_block_ += bytes;
+  bytes_in_use_ += bytes;
   return memory;
 }
 
@@ -269,19 +270,19 @@ index_t MacroListAttribute<Entry>::Removal::remove(index_t element, std::uint32_
     }
     return count;
   }
-  Node* replacement = nullptr;
+  // Held until the removal ends (the destructor releases it), whatever throws below.
+  auto& [replacement, removed] = replaced_.try_emplace(node, nullptr, count).first->second;
+  ++node->holders;
   if (count < node->size) {
-    replacement = lists_.allocate(node->size - count);
-    replacement->size = static_cast<std::uint32_t>(
-        std::remove_copy_if(keys, keys + node->size, replacement->keys(), is_removed) -
-        replacement->keys());
-    replacement->holders = 1;
+    auto* const copy = lists_.allocate(node->size - count);
+    copy->size = static_cast<std::uint32_t>(
+        std::remove_copy_if(keys, keys + node->size, copy->keys(), is_removed) - copy->keys());
+    copy->holders = 1;
+    replacement = copy;
   }
-  ++node->holders;  // held until the removal ends
-  replaced_.emplace(node, std::make_pair(replacement, count));
   slot = replacement;
   lists_.release(node);
-  return count;
+  return removed;
 }
 
 namespace {
