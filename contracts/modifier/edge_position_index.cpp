@@ -532,29 +532,6 @@ void EdgePositionIndex::replace_by_two(index_t edge, index_t first, double first
   ++size_;
 }
 
-std::optional<index_t> EdgePositionIndex::find(double x, double tolerance) const {
-  if (std::isnan(x) || root_ == NIL) return std::nullopt;
-  auto const low = x - tolerance;
-  auto const high = x + tolerance;
-  // The first entry in key order whose upper end reaches `low`: every entry before it ends
-  // below x, and every entry after it starts no lower. It holds x unless it starts above.
-  // Along a node the running maximum never decreases, so the first slot reaching `low` (the
-  // one holding that entry) is found by bisection.
-  auto node = root_;
-  for (unsigned level = 0;; ++level) {
-    auto const& current = nodes_[node];
-    auto const slot = static_cast<unsigned>(
-        std::lower_bound(current.running_max, current.running_max + current.count, low) -
-        current.running_max);
-    if (slot == current.count) return std::nullopt;
-    if (level == height_) {
-      if (current.lower[slot] > high) return std::nullopt;
-      return current.edge[slot];
-    }
-    node = current.child[slot];
-  }
-}
-
 void EdgePositionIndex::overlapping(double low, double high, std::vector<index_t>& edges) const {
   if (std::isnan(low) || std::isnan(high) || low > high || root_ == NIL) return;
   collect_overlapping(root_, 0, low, high, edges);
@@ -562,11 +539,16 @@ void EdgePositionIndex::overlapping(double low, double high, std::vector<index_t
 
 void EdgePositionIndex::collect_overlapping(index_t node, unsigned level, double low, double high,
                                             std::vector<index_t>& edges) const {
-  // Slots are in key order: the first slot whose lower end (a separator, for an inner node)
-  // passes `high` ends the walk, since every key after it starts later still. A child whose
-  // largest upper end stays below `low` holds nothing that reaches the range.
+  // Slots are in key order. The slots before the first whose running maximum reaches `low`
+  // hold nothing that reaches the range (found by bisection, as the running maximum never
+  // decreases); after it, the first slot whose lower end (a separator, for an inner node)
+  // passes `high` ends the walk, since every key after it starts later still, and a child
+  // whose largest upper end stays below `low` is skipped.
   auto const& current = nodes_[node];
-  for (unsigned slot = 0; slot < current.count; ++slot) {
+  auto const first = static_cast<unsigned>(
+      std::lower_bound(current.running_max, current.running_max + current.count, low) -
+      current.running_max);
+  for (unsigned slot = first; slot < current.count; ++slot) {
     if (current.lower[slot] > high && (level == height_ || slot > 0)) return;
     if (current.upper[slot] < low) continue;
     if (level == height_) {

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
-#include <optional>
 #include <type_traits>
 #include <vector>
 
@@ -63,14 +62,11 @@ class EdgePositionIndex {
 
   bool contains(index_t edge) const { return edge < nb_edges_ && !std::isnan(lower_of_[edge]); }
 
-  // The kept edge with the smallest (lower end, index) whose interval widened by
-  // `tolerance` contains `x`; empty when none does.
-  std::optional<index_t> find(double x, double tolerance) const;
-
   std::size_t size() const { return size_; }
 
   // Appends to `edges` the kept edges whose interval meets [low, high] (ends included), in
-  // (lower end, index) order. O(log n + answer) when intervals do not nest.
+  // (lower end, index) order. O(log n + answer) when intervals do not nest: each node is
+  // entered at its first child that reaches `low`, found by bisection.
   void overlapping(double low, double high, std::vector<index_t>& edges) const;
 
  private:

@@ -6,6 +6,7 @@
 #include <absl/strings/str_cat.h>
 
 #include <geometry/tolerance.hpp>
+#include <modifier/detection.hpp>
 
 #include "edge_position_index.hpp"
 
@@ -17,6 +18,8 @@ struct EdgedCurveModifier<1>::Impl {
   // Mutable: a const lookup may have to bring the index up to date first.
   mutable detail::EdgePositionIndex index;
   mutable std::uint64_t indexed_revision{~std::uint64_t{0}};
+  // Scratch of `containing_edge`: the edges near the point.
+  mutable std::vector<index_t> nearby;
 
   double x(index_t vertex) const { return curve.point(vertex).value(0); }
 
@@ -51,12 +54,20 @@ struct EdgedCurveModifier<1>::Impl {
     for (auto const& around : curve.edges_around_vertex(vertex)) index_edge(around.edge_id);
   }
 
-  bool contains(index_t edge, double position) const {
+  // Whether the edge's span holds the position, ends included.
+  bool spans(index_t edge, double position) const {
     auto const& vertices = curve.edge_vertices(edge);
     auto const first = x(vertices[0]);
     auto const second = x(vertices[1]);
-    return std::min(first, second) - GEOMETRIC_TOLERANCE <= position &&
-           position <= std::max(first, second) + GEOMETRIC_TOLERANCE;
+    return std::min(first, second) <= position && position <= std::max(first, second);
+  }
+
+  // Whether the position lies strictly between the edge's ends.
+  bool holds_inside(index_t edge, double position) const {
+    auto const& vertices = curve.edge_vertices(edge);
+    auto const first = x(vertices[0]);
+    auto const second = x(vertices[1]);
+    return std::min(first, second) < position && position < std::max(first, second);
   }
 
   void check_live_edge(index_t edge, char const* operation) const {
@@ -68,15 +79,15 @@ struct EdgedCurveModifier<1>::Impl {
 
   static void check_finite(Point<1> const& point, char const* operation) {
     if (!point.is_finite()) {
-      throw LumoraException{absl::StrCat("[", operation, "] point ", point.string(),
-                                         " is not finite")};
+      throw LumoraException{
+          absl::StrCat("[", operation, "] point ", point.string(), " is not finite")};
     }
   }
 };
 
-EdgedCurveModifier<1>::EdgedCurveModifier(EdgedCurve<1> const& curve,
-                                          EdgedCurveBuilder<1>& builder)
-    : GraphModifier{curve, builder}, impl_{std::make_unique<Impl>(Impl{curve, builder, {}})} {
+EdgedCurveModifier<1>::EdgedCurveModifier(EdgedCurve<1> const& curve, EdgedCurveBuilder<1>& builder)
+    : GraphModifier{curve, builder},
+      impl_{std::make_unique<Impl>(Impl{curve, builder, {}, ~std::uint64_t{0}, {}})} {
   if (&builder.graph() != &curve) {
     throw LumoraException{
         "[EdgedCurveModifier::EdgedCurveModifier] the builder writes another curve than the "
@@ -104,12 +115,44 @@ std::optional<index_t> EdgedCurveModifier<1>::containing_edge(Point<1> const& po
   auto const position = point.value(0);
   if (!std::isfinite(position)) return std::nullopt;
   auto const& state = *impl_;
-  if (initial < state.curve.nb_edges() && state.is_indexable(initial) &&
-      state.contains(initial, position)) {
-    return initial;
-  }
   state.synchronize();
-  return state.index.find(position, GEOMETRIC_TOLERANCE);
+  // Every edge with an end within the tolerance of the point, or holding it, meets
+  // [position - tolerance, position + tolerance]; each bound is moved out by one step so
+  // that its rounding loses none of them. The tests below are exact.
+  auto& nearby = state.nearby;
+  nearby.clear();
+  state.index.overlapping(std::nextafter(position - GEOMETRIC_TOLERANCE, -HUGE_VAL),
+                          std::nextafter(position + GEOMETRIC_TOLERANCE, HUGE_VAL), nearby);
+  auto snap_vertex = NO_ID;
+  double snap_x = 0;
+  auto snap_edge = NO_ID;
+  auto inside_edge = NO_ID;
+  for (auto const edge : nearby) {
+    auto const& vertices = state.curve.edge_vertices(edge);
+    for (auto const vertex : vertices) {
+      auto const vertex_x = state.x(vertex);
+      if (!within_tolerance(position, vertex_x)) continue;
+      // Candidates come in the index's order: the first edge met keeps a vertex.
+      if (snap_vertex == NO_ID ||
+          detail::snaps_before(position, vertex_x, vertex, snap_x, snap_vertex)) {
+        snap_vertex = vertex;
+        snap_x = vertex_x;
+        snap_edge = edge;
+      }
+    }
+    if (inside_edge == NO_ID && state.holds_inside(edge, position)) inside_edge = edge;
+  }
+  auto const initial_is_live = initial < state.curve.nb_edges() && state.is_indexable(initial);
+  if (snap_vertex != NO_ID) {
+    if (initial_is_live) {
+      auto const& ends = state.curve.edge_vertices(initial);
+      if (ends[0] == snap_vertex || ends[1] == snap_vertex) return initial;
+    }
+    return snap_edge;
+  }
+  if (inside_edge == NO_ID) return std::nullopt;
+  if (initial_is_live && state.holds_inside(initial, position)) return initial;
+  return inside_edge;
 }
 
 std::vector<index_t> EdgedCurveModifier<1>::edges_overlapping(double low, double high) const {
@@ -126,7 +169,7 @@ GraphModifier::SplitEdgeInfo EdgedCurveModifier<1>::split_edge(index_t edge,
   auto& state = *impl_;
   state.check_live_edge(edge, OPERATION);
   Impl::check_finite(point, OPERATION);
-  if (!state.contains(edge, point.value(0))) {
+  if (!state.spans(edge, point.value(0))) {
     auto const& vertices = state.curve.edge_vertices(edge);
     throw LumoraException{absl::StrCat("[", OPERATION, "] point ", point.string(),
                                        " is not on edge ", edge, " [",
@@ -230,6 +273,56 @@ EdgedCurveModifier<1>::JoinEdgesInfo EdgedCurveModifier<1>::join_edges(index_t v
     state.indexed_revision = state.curve.revision();
   }
   return JoinEdgesInfo{kept, removed, vertex};
+}
+
+void EdgedCurveModifier<1>::SplitRecord::start(EdgedCurve<1> const& curve) {
+  nb_vertices_ = curve.nb_vertices();
+  nb_edges_ = curve.nb_edges();
+  split_edges_.clear();
+  lists_.clear();
+  listed_vertices_.clear();
+}
+
+void EdgedCurveModifier<1>::SplitRecord::note_split(EdgedCurve<1> const& curve, index_t edge) {
+  if (edge >= nb_edges_ || curve.is_edge_detached(edge)) return;
+  // The first change to the list around a vertex of that time is the split of one of its
+  // edges of that time: the list is kept as it was before it. Everything that may throw
+  // (copies, room) comes before the record changes, so that a failure leaves it whole.
+  std::vector<std::pair<index_t, std::vector<EdgeVertex>>> kept;
+  for (auto const vertex : curve.edge_vertices(edge)) {
+    if (vertex >= nb_vertices_ || listed_vertices_.count(vertex) > 0) continue;
+    if (!kept.empty() && kept.front().first == vertex) continue;  // a loop edge
+    auto const& around = curve.edges_around_vertex(vertex);
+    kept.emplace_back(vertex, std::vector<EdgeVertex>(around.begin(), around.end()));
+  }
+  split_edges_.reserve(split_edges_.size() + 1);
+  lists_.reserve(lists_.size() + kept.size());
+  listed_vertices_.reserve(listed_vertices_.size() + kept.size());
+  split_edges_.push_back(edge);
+  for (auto& list : kept) {
+    listed_vertices_.insert(list.first);
+    lists_.push_back(std::move(list));
+  }
+}
+
+void EdgedCurveModifier<1>::undo_splits(SplitRecord const& record) {
+  auto& state = *impl_;
+  auto& builder = state.builder;
+  auto const& curve = state.curve;
+  if (curve.nb_edges() > record.nb_edges_) {
+    std::vector<bool> created(curve.nb_edges(), false);
+    std::fill(created.begin() + record.nb_edges_, created.end(), true);
+    builder.delete_edges(created);
+  }
+  if (curve.nb_vertices() > record.nb_vertices_) {
+    std::vector<bool> created(curve.nb_vertices(), false);
+    std::fill(created.begin() + record.nb_vertices_, created.end(), true);
+    builder.delete_vertices(created);
+  }
+  for (auto const edge : record.split_edges_) builder.reconnect_edge(edge);
+  for (auto const& [vertex, list] : record.lists_) {
+    builder.reorder_edges_around_vertex(vertex, list);
+  }
 }
 
 }  // namespace velk

@@ -116,10 +116,10 @@ ElementInsertionInfo finishing(Insertion&& insertion) {
 std::string warning(char const* curve, index_t from, index_t along, index_t stopped,
                     index_t target) {
   return "[BackgroundLineInserter::insert_curve] walk of input edge 0 of curve " +
-         std::string{curve} + " from background vertex " + std::to_string(from) +
-         " along edge " + std::to_string(along) + " stopped at background vertex " +
-         std::to_string(stopped) + " without reaching background vertex " +
-         std::to_string(target) + "; its edges were not tagged";
+         std::string{curve} + " from background vertex " + std::to_string(from) + " along edge " +
+         std::to_string(along) + " stopped at background vertex " + std::to_string(stopped) +
+         " without reaching background vertex " + std::to_string(target) +
+         "; its edges were not tagged";
 }
 
 TEST(BackgroundLineInserter, SplitsInsideAndSnapsOntoAVertexWritingTheirDebugLines) {
@@ -128,14 +128,24 @@ TEST(BackgroundLineInserter, SplitsInsideAndSnapsOntoAVertexWritingTheirDebugLin
   velk::test::LogCapture capture{Logger::LEVEL::debug};
   auto const report = background.inserter.insert_curve(input.curve);
 
-  Texts const expected{
-      "\"insert_curve_edge\" = insert_curve_edge", "edge_id = 0",
-      "\"insert_vertex\" = insert_vertex", "point = 0.5", "\"INSERT VERTEX\" = INSERT VERTEX",
-      "point = 0.5", "\"split\" = split", "inserted_vertex = 2", "vertex = 0",
-      "background_vertices[v] = 2",
-      "\"insert_vertex\" = insert_vertex", "point = 1", "\"INSERT VERTEX\" = INSERT VERTEX",
-      "point = 1", "\"snap\" = snap", "inserted_vertex = 1", "vertex = 1",
-      "background_vertices[v] = 1"};
+  Texts const expected{"\"insert_curve_edge\" = insert_curve_edge",
+                       "edge_id = 0",
+                       "\"insert_vertex\" = insert_vertex",
+                       "point = 0.5",
+                       "\"INSERT VERTEX\" = INSERT VERTEX",
+                       "point = 0.5",
+                       "\"split\" = split",
+                       "inserted_vertex = 2",
+                       "vertex = 0",
+                       "background_vertices[v] = 2",
+                       "\"insert_vertex\" = insert_vertex",
+                       "point = 1",
+                       "\"INSERT VERTEX\" = INSERT VERTEX",
+                       "point = 1",
+                       "\"snap\" = snap",
+                       "inserted_vertex = 1",
+                       "vertex = 1",
+                       "background_vertices[v] = 1"};
   EXPECT_EQ(texts_at(capture, Logger::LEVEL::debug), expected);
   EXPECT_EQ(entries(report), (Entries{entry(Status::inserted, 0)}));
 
@@ -237,11 +247,11 @@ TEST(BackgroundLineInserter, FailureKeepsTheEdgesInsertedBeforeIt) {
   EXPECT_EQ(Texts(debug.begin() + 36, debug.begin() + 38),
             (Texts{"\"insert_curve_edge\" = insert_curve_edge", "edge_id = 2"}));
   auto const placed = std::to_string(vertex_at(background.curve, 3.0));
-  EXPECT_EQ(Texts(debug.begin() + 38, debug.begin() + 46),
-            (Texts{"\"insert_vertex\" = insert_vertex", "point = 3",
-                   "\"INSERT VERTEX\" = INSERT VERTEX", "point = 3", "\"snap\" = snap",
-                   "inserted_vertex = " + placed, "vertex = 2",
-                   "background_vertices[v] = " + placed}));
+  EXPECT_EQ(
+      Texts(debug.begin() + 38, debug.begin() + 46),
+      (Texts{"\"insert_vertex\" = insert_vertex", "point = 3", "\"INSERT VERTEX\" = INSERT VERTEX",
+             "point = 3", "\"snap\" = snap", "inserted_vertex = " + placed, "vertex = 2",
+             "background_vertices[v] = " + placed}));
   EXPECT_EQ(Texts(debug.end() - 2, debug.end()),
             (Texts{"\"insert_vertex\" = insert_vertex", "point = 20"}));
   auto const progress = texts_at(capture, Logger::LEVEL::info);
@@ -285,8 +295,7 @@ TEST(BackgroundLineInserter, FailsOnPointsTheBackgroundDoesNotCover) {
   // current background finds nothing at 7.
   background.modifier.move_point(vertex_at(background.curve, 10.0), velk::test::at(5.0));
   ChainWithBuilder beyond_end{{7.0, 8.0}};
-  EXPECT_EQ(velk::test::thrown_message(
-                [&] { background.inserter.insert_curve(beyond_end.curve); }),
+  EXPECT_EQ(velk::test::thrown_message([&] { background.inserter.insert_curve(beyond_end.curve); }),
             FAILED_TO_INSERT);
   EXPECT_EQ(background.curve.nb_vertices(), nb_vertices);
   EXPECT_EQ(tags_between(background, 1.0, 2.0), (MacroTags{macro_tag(placed.curve, 0)}));
@@ -421,16 +430,17 @@ TEST(BackgroundLineInserter, RefusesAModifierOfAnotherCurve) {
             "than the background line's");
 }
 
-// Both ends snap onto vertex 1 at 0; the open end at 1.5e-8 lies within the tolerance of
-// the input segment [0, 0.7e-8], so a walk starts towards it and meets the dead end.
-TEST(BackgroundLineInserter, StopsAWalkAtTheOpenEndWhenBothEndsShareAVertex) {
+// Both ends snap onto vertex 1 at 0. The open end at 1.5e-8 lies within the tolerance of
+// the input segment [0, 0.7e-8], but an input edge whose ends share a vertex covers no
+// background edge: no walk sets out (one would run off the open end), nothing warns.
+TEST(BackgroundLineInserter, StartsNoWalkWhenBothEndsShareAVertex) {
   Background background{{-1.0, 0.0, 1.5e-8}};
   ChainWithBuilder input{{0.0, 0.7e-8}, "short"};
   velk::test::LogCapture capture{Logger::LEVEL::debug};
   auto const report = finishing([&] { return background.inserter.insert_curve(input.curve); });
 
   EXPECT_EQ(entries(report), (Entries{entry(Status::inserted, 0)}));
-  EXPECT_EQ(texts_at(capture, Logger::LEVEL::warn), (Texts{warning("short", 1, 1, 2, 1)}));
+  EXPECT_TRUE(texts_at(capture, Logger::LEVEL::warn).empty());
   EXPECT_EQ(macro_tags(background.line.macro_vertices(1)),
             (MacroTags{macro_tag(input.curve, 0), macro_tag(input.curve, 1)}));
   EXPECT_EQ(background.curve.nb_edges(), 2u);
@@ -447,8 +457,7 @@ TEST(BackgroundLineInserter, StopsWalksThatGoRoundALoopWithoutReachingTheSecondV
   velk::test::LogCapture capture{Logger::LEVEL::debug};
   auto const report = finishing([&] { return background.inserter.insert_curve(input.curve); });
 
-  EXPECT_EQ(entries(report),
-            (Entries{entry(Status::walk_stopped, 0), entry(Status::inserted, 1)}));
+  EXPECT_EQ(entries(report), (Entries{entry(Status::walk_stopped, 0), entry(Status::inserted, 1)}));
   EXPECT_EQ(texts_at(capture, Logger::LEVEL::warn),
             (Texts{warning("loop-input", 0, 0, 0, 4), warning("loop-input", 0, 3, 0, 4)}));
   for (index_t edge = 0; edge < 5; ++edge) {
@@ -500,20 +509,19 @@ TEST(BackgroundLineInserter, StopsAWalkThatDeadEndsOnAnotherChain) {
   EXPECT_EQ(macro_tags(background.line.macro_vertices(4)), (MacroTags{macro_tag(input.curve, 1)}));
 }
 
-// Both ends snap onto vertex 0 of a loop 0-1-2-0 and each walk whose first far end lies
-// on the input segment comes back to vertex 0 round the loop: with only vertex 1 on it,
-// one walk; with vertex 1 at 1.2e-8 and vertex 2 at -1.2e-8 both on it, one each way.
-TEST(BackgroundLineInserter, TagsTheWholeLoopOncePerWalkWhenBothEndsShareAVertexOnIt) {
+// Both ends snap onto vertex 0 of a loop 0-1-2-0, with far ends on the input segment (vertex
+// 1 at 1.5e-8; vertices 1 and 2 at +-1.2e-8): the input edge covers no background edge, and
+// no walk goes round the loop.
+TEST(BackgroundLineInserter, TagsNothingRoundALoopWhenBothEndsShareAVertexOnIt) {
   struct Case {
     std::vector<double> positions;
     std::vector<std::pair<index_t, index_t>> edges;
     std::vector<double> input;
-    std::size_t nb_walks;
   };
-  for (auto const& loop : {Case{{0.0, 1.5e-8, 1.0}, {{0, 1}, {1, 2}, {2, 0}}, {0.0, 0.7e-8}, 1},
-                           Case{{0.0, 1.2e-8, -1.2e-8}, {{2, 0}, {0, 1}, {1, 2}},
-                                {-0.5e-8, 0.5e-8}, 2}}) {
-    SCOPED_TRACE(loop.nb_walks);
+  for (auto const& loop :
+       {Case{{0.0, 1.5e-8, 1.0}, {{0, 1}, {1, 2}, {2, 0}}, {0.0, 0.7e-8}},
+        Case{{0.0, 1.2e-8, -1.2e-8}, {{2, 0}, {0, 1}, {1, 2}}, {-0.5e-8, 0.5e-8}}}) {
+    SCOPED_TRACE(loop.positions[1]);
     GraphBackground background{loop.positions, loop.edges};
     ChainWithBuilder input{loop.input, "loop-short"};
     velk::test::LogCapture capture{Logger::LEVEL::debug};
@@ -525,9 +533,7 @@ TEST(BackgroundLineInserter, TagsTheWholeLoopOncePerWalkWhenBothEndsShareAVertex
               (MacroTags{macro_tag(input.curve, 0), macro_tag(input.curve, 1)}));
     ASSERT_EQ(background.curve.nb_edges(), 3u);
     for (index_t edge = 0; edge < 3; ++edge) {
-      EXPECT_EQ(macro_tags(background.line.macro_elements(edge)),
-                MacroTags(loop.nb_walks, macro_tag(input.curve, 0)))
-          << "edge " << edge;
+      EXPECT_TRUE(background.line.macro_elements(edge).empty()) << "edge " << edge;
     }
   }
 }
