@@ -51,6 +51,14 @@ inline bool within_tolerance(ExactDistance const& gap) {
 }
 
 // Whether `a` and `b` are at the same position: |a - b| <= GEOMETRIC_TOLERANCE, exactly.
-inline bool within_tolerance(double a, double b) { return within_tolerance(distance(a, b)); }
+// The rounded difference decides unless it equals the tolerance: rounding is monotone and
+// the tolerance is a double, so a rounded difference below it (above it) comes from a true
+// one below it (above it).
+inline bool within_tolerance(double a, double b) {
+  auto const rounded = a - b;
+  auto const magnitude = rounded < 0 ? -rounded : rounded;
+  if (magnitude != GEOMETRIC_TOLERANCE) return magnitude < GEOMETRIC_TOLERANCE;
+  return within_tolerance(distance(a, b));
+}
 
 }  // namespace velk

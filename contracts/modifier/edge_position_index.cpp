@@ -532,13 +532,40 @@ void EdgePositionIndex::replace_by_two(index_t edge, index_t first, double first
   ++size_;
 }
 
-void EdgePositionIndex::overlapping(double low, double high, std::vector<index_t>& edges) const {
+void EdgePositionIndex::overlapping(double low, double high,
+                                    std::vector<Interval>& intervals) const {
   if (std::isnan(low) || std::isnan(high) || low > high || root_ == NIL) return;
-  collect_overlapping(root_, 0, low, high, edges);
+  // The common case first: one descent to the first entry (in key order) whose upper end
+  // reaches `low` (at each level, the first child whose largest upper end does, found by
+  // bisection), then the entries after it in its leaf. Only when the range runs past the
+  // leaf's end does the walk of every child that may hold an answer take over.
+  auto node = root_;
+  for (unsigned level = 0; level < height_; ++level) {
+    auto const& current = nodes_[node];
+    auto const slot = static_cast<unsigned>(
+        std::lower_bound(current.running_max, current.running_max + current.count, low) -
+        current.running_max);
+    if (slot == current.count) return;
+    node = current.child[slot];
+  }
+  auto const& leaf = nodes_[node];
+  auto const first = static_cast<unsigned>(
+      std::lower_bound(leaf.running_max, leaf.running_max + leaf.count, low) - leaf.running_max);
+  auto const found = intervals.size();
+  for (auto slot = first; slot < leaf.count; ++slot) {
+    if (leaf.lower[slot] > high) return;
+    if (leaf.upper[slot] >= low) {
+      intervals.push_back(Interval{leaf.edge[slot], leaf.lower[slot], leaf.upper[slot]});
+    }
+  }
+  // The leaf ran out (or is the last one): the next leaf may hold more.
+  if (node == rightmost_leaf_) return;
+  intervals.resize(found);
+  collect_overlapping(root_, 0, low, high, intervals);
 }
 
 void EdgePositionIndex::collect_overlapping(index_t node, unsigned level, double low, double high,
-                                            std::vector<index_t>& edges) const {
+                                            std::vector<Interval>& intervals) const {
   // Slots are in key order. The slots before the first whose running maximum reaches `low`
   // hold nothing that reaches the range (found by bisection, as the running maximum never
   // decreases); after it, the first slot whose lower end (a separator, for an inner node)
@@ -552,9 +579,9 @@ void EdgePositionIndex::collect_overlapping(index_t node, unsigned level, double
     if (current.lower[slot] > high && (level == height_ || slot > 0)) return;
     if (current.upper[slot] < low) continue;
     if (level == height_) {
-      edges.push_back(current.edge[slot]);
+      intervals.push_back(Interval{current.edge[slot], current.lower[slot], current.upper[slot]});
     } else {
-      collect_overlapping(current.child[slot], level + 1, low, high, edges);
+      collect_overlapping(current.child[slot], level + 1, low, high, intervals);
     }
   }
 }

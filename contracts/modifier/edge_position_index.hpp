@@ -64,10 +64,17 @@ class EdgePositionIndex {
 
   std::size_t size() const { return size_; }
 
-  // Appends to `edges` the kept edges whose interval meets [low, high] (ends included), in
-  // (lower end, index) order. O(log n + answer) when intervals do not nest: each node is
+  // A kept edge and its interval.
+  struct Interval {
+    index_t edge;
+    double lower;
+    double upper;
+  };
+
+  // Appends to `intervals` the kept edges whose interval meets [low, high] (ends included),
+  // in (lower end, index) order. O(log n + answer) when intervals do not nest: each node is
   // entered at its first child that reaches `low`, found by bisection.
-  void overlapping(double low, double high, std::vector<index_t>& edges) const;
+  void overlapping(double low, double high, std::vector<Interval>& intervals) const;
 
  private:
   static constexpr index_t NIL = NO_ID;
@@ -146,7 +153,7 @@ class EdgePositionIndex {
   void swap(EdgePositionIndex& other) noexcept;
   // The walk of `overlapping` below `node`, at `level` (0: the root).
   void collect_overlapping(index_t node, unsigned level, double low, double high,
-                           std::vector<index_t>& edges) const;
+                           std::vector<Interval>& intervals) const;
 
   std::vector<Node> nodes_;
   std::vector<index_t> free_nodes_;

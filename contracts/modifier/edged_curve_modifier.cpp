@@ -19,7 +19,7 @@ struct EdgedCurveModifier<1>::Impl {
   mutable detail::EdgePositionIndex index;
   mutable std::uint64_t indexed_revision{~std::uint64_t{0}};
   // Scratch of `containing_edge`: the edges near the point.
-  mutable std::vector<index_t> nearby;
+  mutable std::vector<detail::EdgePositionIndex::Interval> nearby{};
 
   double x(index_t vertex) const { return curve.point(vertex).value(0); }
 
@@ -79,15 +79,15 @@ struct EdgedCurveModifier<1>::Impl {
 
   static void check_finite(Point<1> const& point, char const* operation) {
     if (!point.is_finite()) {
-      throw LumoraException{
-          absl::StrCat("[", operation, "] point ", point.string(), " is not finite")};
+      throw LumoraException{absl::StrCat("[", operation, "] point ", point.string(),
+                                         " is not finite")};
     }
   }
 };
 
-EdgedCurveModifier<1>::EdgedCurveModifier(EdgedCurve<1> const& curve, EdgedCurveBuilder<1>& builder)
-    : GraphModifier{curve, builder},
-      impl_{std::make_unique<Impl>(Impl{curve, builder, {}, ~std::uint64_t{0}, {}})} {
+EdgedCurveModifier<1>::EdgedCurveModifier(EdgedCurve<1> const& curve,
+                                          EdgedCurveBuilder<1>& builder)
+    : GraphModifier{curve, builder}, impl_{std::make_unique<Impl>(Impl{curve, builder, {}})} {
   if (&builder.graph() != &curve) {
     throw LumoraException{
         "[EdgedCurveModifier::EdgedCurveModifier] the builder writes another curve than the "
@@ -117,18 +117,26 @@ std::optional<index_t> EdgedCurveModifier<1>::containing_edge(Point<1> const& po
   auto const& state = *impl_;
   state.synchronize();
   // Every edge with an end within the tolerance of the point, or holding it, meets
-  // [position - tolerance, position + tolerance]; each bound is moved out by one step so
-  // that its rounding loses none of them. The tests below are exact.
+  // [position - tolerance, position + tolerance]. The bounds are rounded, but rounding is
+  // monotone and the ends are doubles: an end at or past the exact bound is at or past the
+  // rounded one, and none is lost. The tests below are exact.
   auto& nearby = state.nearby;
   nearby.clear();
-  state.index.overlapping(std::nextafter(position - GEOMETRIC_TOLERANCE, -HUGE_VAL),
-                          std::nextafter(position + GEOMETRIC_TOLERANCE, HUGE_VAL), nearby);
+  state.index.overlapping(position - GEOMETRIC_TOLERANCE, position + GEOMETRIC_TOLERANCE, nearby);
   auto snap_vertex = NO_ID;
   double snap_x = 0;
   auto snap_edge = NO_ID;
   auto inside_edge = NO_ID;
-  for (auto const edge : nearby) {
-    auto const& vertices = state.curve.edge_vertices(edge);
+  for (auto const& near : nearby) {
+    // The index holds each edge's ends (lower and upper): the curve is read only for an
+    // edge with an end within the tolerance, to name that end's vertex.
+    if (!within_tolerance(position, near.lower) && !within_tolerance(position, near.upper)) {
+      if (inside_edge == NO_ID && near.lower < position && position < near.upper) {
+        inside_edge = near.edge;
+      }
+      continue;
+    }
+    auto const& vertices = state.curve.edge_vertices(near.edge);
     for (auto const vertex : vertices) {
       auto const vertex_x = state.x(vertex);
       if (!within_tolerance(position, vertex_x)) continue;
@@ -137,10 +145,9 @@ std::optional<index_t> EdgedCurveModifier<1>::containing_edge(Point<1> const& po
           detail::snaps_before(position, vertex_x, vertex, snap_x, snap_vertex)) {
         snap_vertex = vertex;
         snap_x = vertex_x;
-        snap_edge = edge;
+        snap_edge = near.edge;
       }
     }
-    if (inside_edge == NO_ID && state.holds_inside(edge, position)) inside_edge = edge;
   }
   auto const initial_is_live = initial < state.curve.nb_edges() && state.is_indexable(initial);
   if (snap_vertex != NO_ID) {
@@ -158,8 +165,10 @@ std::optional<index_t> EdgedCurveModifier<1>::containing_edge(Point<1> const& po
 std::vector<index_t> EdgedCurveModifier<1>::edges_overlapping(double low, double high) const {
   auto const& state = *impl_;
   state.synchronize();
-  std::vector<index_t> edges;
-  state.index.overlapping(low, high, edges);
+  std::vector<detail::EdgePositionIndex::Interval> intervals;
+  state.index.overlapping(low, high, intervals);
+  std::vector<index_t> edges(intervals.size());
+  for (std::size_t i = 0; i < intervals.size(); ++i) edges[i] = intervals[i].edge;
   return edges;
 }
 
@@ -276,32 +285,53 @@ EdgedCurveModifier<1>::JoinEdgesInfo EdgedCurveModifier<1>::join_edges(index_t v
 }
 
 void EdgedCurveModifier<1>::SplitRecord::start(EdgedCurve<1> const& curve) {
+  if (kept_stamp_.size() < curve.nb_vertices()) kept_stamp_.resize(curve.nb_vertices(), 0);
+  if (++stamp_ == 0) {
+    std::fill(kept_stamp_.begin(), kept_stamp_.end(), 0);
+    stamp_ = 1;
+  }
   nb_vertices_ = curve.nb_vertices();
   nb_edges_ = curve.nb_edges();
   split_edges_.clear();
   lists_.clear();
-  listed_vertices_.clear();
+  entries_.clear();
 }
 
 void EdgedCurveModifier<1>::SplitRecord::note_split(EdgedCurve<1> const& curve, index_t edge) {
   if (edge >= nb_edges_ || curve.is_edge_detached(edge)) return;
   // The first change to the list around a vertex of that time is the split of one of its
-  // edges of that time: the list is kept as it was before it. Everything that may throw
-  // (copies, room) comes before the record changes, so that a failure leaves it whole.
-  std::vector<std::pair<index_t, std::vector<EdgeVertex>>> kept;
-  for (auto const vertex : curve.edge_vertices(edge)) {
-    if (vertex >= nb_vertices_ || listed_vertices_.count(vertex) > 0) continue;
-    if (!kept.empty() && kept.front().first == vertex) continue;  // a loop edge
-    auto const& around = curve.edges_around_vertex(vertex);
-    kept.emplace_back(vertex, std::vector<EdgeVertex>(around.begin(), around.end()));
+  // edges of that time: the list is kept as it was before it. Room is made first, so that
+  // a failure to allocate leaves the record whole.
+  auto const& ends = curve.edge_vertices(edge);
+  auto const keeps = [&](unsigned end) {
+    auto const vertex = ends[end];
+    return vertex < nb_vertices_ && kept_stamp_[vertex] != stamp_ &&
+           (end == 0 || vertex != ends[0]);  // a loop edge: once
+  };
+  std::size_t nb_lists = 0;
+  std::size_t nb_entries = 0;
+  for (unsigned end = 0; end < 2; ++end) {
+    if (!keeps(end)) continue;
+    ++nb_lists;
+    nb_entries += curve.edges_around_vertex(ends[end]).size();
   }
-  split_edges_.reserve(split_edges_.size() + 1);
-  lists_.reserve(lists_.size() + kept.size());
-  listed_vertices_.reserve(listed_vertices_.size() + kept.size());
+  // Grown geometrically, so that many notes cost no more than growing one at a time.
+  auto const room = [](auto& values, std::size_t more) {
+    if (values.size() + more > values.capacity()) {
+      values.reserve(std::max(values.size() + more, 2 * values.capacity()));
+    }
+  };
+  room(split_edges_, 1);
+  room(lists_, nb_lists);
+  room(entries_, nb_entries);
   split_edges_.push_back(edge);
-  for (auto& list : kept) {
-    listed_vertices_.insert(list.first);
-    lists_.push_back(std::move(list));
+  for (unsigned end = 0; end < 2; ++end) {
+    if (!keeps(end)) continue;
+    auto const& around = curve.edges_around_vertex(ends[end]);
+    auto const begin = entries_.size();
+    entries_.insert(entries_.end(), around.begin(), around.end());
+    lists_.push_back(KeptList{ends[end], begin, entries_.size()});
+    kept_stamp_[ends[end]] = stamp_;
   }
 }
 
@@ -320,8 +350,10 @@ void EdgedCurveModifier<1>::undo_splits(SplitRecord const& record) {
     builder.delete_vertices(created);
   }
   for (auto const edge : record.split_edges_) builder.reconnect_edge(edge);
-  for (auto const& [vertex, list] : record.lists_) {
-    builder.reorder_edges_around_vertex(vertex, list);
+  for (auto const& list : record.lists_) {
+    builder.reorder_edges_around_vertex(
+        list.vertex,
+        absl::MakeConstSpan(record.entries_.data() + list.begin, list.end - list.begin));
   }
 }
 

@@ -6,10 +6,9 @@
 //   modifier.clean_edges();
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
-#include <unordered_set>
-#include <utility>
 #include <vector>
 
 #include <geometry/point.hpp>
@@ -78,13 +77,21 @@ class VELK_MODIFIER_EDGED_CURVE_API EdgedCurveModifier<1> : public GraphModifier
 
    private:
     friend class EdgedCurveModifier<1>;
+    // A list around a vertex as it was: `entries_[begin, end)`.
+    struct KeptList {
+      index_t vertex;
+      std::size_t begin;
+      std::size_t end;
+    };
     index_t nb_vertices_{0};
     index_t nb_edges_{0};
     std::vector<index_t> split_edges_;
-    std::vector<std::pair<index_t, std::vector<EdgeVertex>>> lists_;
-    // A standard set: a hash set of this Abseil whose growth runs out of memory is left
-    // broken, and a record must stay whole for the undo that follows.
-    std::unordered_set<index_t> listed_vertices_;
+    std::vector<KeptList> lists_;
+    std::vector<EdgeVertex> entries_;
+    // Per vertex of the start's time, the stamp of the last record that kept its list: no
+    // set to clear or hash, kept from one record to the next.
+    std::vector<std::uint32_t> kept_stamp_;
+    std::uint32_t stamp_{0};
   };
 
   // Undoes the splits made since `record` started: deletes every vertex and edge created

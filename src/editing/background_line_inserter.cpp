@@ -29,7 +29,7 @@ BackgroundLineInserter::Impl::Impl(BackgroundLine& line, EdgedCurveModifier<1>& 
 }
 
 ElementInsertionInfo BackgroundLineInserter::Impl::insert_edges(EdgedCurve<1> const& input,
-                                                                absl::Span<index_t const> edges) {
+                                                               absl::Span<index_t const> edges) {
   if (modifier.clean_stamp() != cached_clean_stamp) {
     element_search.reinitialize_elements_tree(curve);
     cached_clean_stamp = modifier.clean_stamp();
@@ -42,10 +42,10 @@ ElementInsertionInfo BackgroundLineInserter::Impl::insert_edges(EdgedCurve<1> co
   modifier.reserve_for_splits(static_cast<index_t>(nb_placed));
   ElementInsertionInfo report;
   report.reserve(static_cast<index_t>(edges.size()));
-  ProgressLogger progress{
-      Logger::LEVEL::info,
-      absl::StrCat("Insertion of curve ", as_absl(input.name()), " (", input.id().string(), "): "),
-      static_cast<unsigned>(edges.size())};
+  ProgressLogger progress{Logger::LEVEL::info,
+                          absl::StrCat("Insertion of curve ", as_absl(input.name()), " (",
+                                       input.id().string(), "): "),
+                          static_cast<unsigned>(edges.size())};
   for (auto const edge : edges) {
     auto const status = insert_curve_edge(input, edge);
     report.add(status, edge);
@@ -113,9 +113,9 @@ ElementInsertionInfo::INSERTION_STATUS BackgroundLineInserter::Impl::insert_curv
     if (!walk(first, last, start, stopped_at)) {
       Logger::log_warn(absl::StrCat(
           "[BackgroundLineInserter::insert_curve] walk of input edge ", edge_id, " of curve ",
-          as_absl(input.name()), " from background vertex ", first, " along edge ", start.edge_id,
-          " stopped at background vertex ", stopped_at, " without reaching background vertex ",
-          last, "; its edges were not tagged"));
+          as_absl(input.name()), " from background vertex ", first, " along edge ",
+          start.edge_id, " stopped at background vertex ", stopped_at,
+          " without reaching background vertex ", last, "; its edges were not tagged"));
       continue;
     }
     arrived = true;

@@ -116,10 +116,10 @@ ElementInsertionInfo finishing(Insertion&& insertion) {
 std::string warning(char const* curve, index_t from, index_t along, index_t stopped,
                     index_t target) {
   return "[BackgroundLineInserter::insert_curve] walk of input edge 0 of curve " +
-         std::string{curve} + " from background vertex " + std::to_string(from) + " along edge " +
-         std::to_string(along) + " stopped at background vertex " + std::to_string(stopped) +
-         " without reaching background vertex " + std::to_string(target) +
-         "; its edges were not tagged";
+         std::string{curve} + " from background vertex " + std::to_string(from) +
+         " along edge " + std::to_string(along) + " stopped at background vertex " +
+         std::to_string(stopped) + " without reaching background vertex " +
+         std::to_string(target) + "; its edges were not tagged";
 }
 
 TEST(BackgroundLineInserter, SplitsInsideAndSnapsOntoAVertexWritingTheirDebugLines) {
@@ -128,24 +128,14 @@ TEST(BackgroundLineInserter, SplitsInsideAndSnapsOntoAVertexWritingTheirDebugLin
   velk::test::LogCapture capture{Logger::LEVEL::debug};
   auto const report = background.inserter.insert_curve(input.curve);
 
-  Texts const expected{"\"insert_curve_edge\" = insert_curve_edge",
-                       "edge_id = 0",
-                       "\"insert_vertex\" = insert_vertex",
-                       "point = 0.5",
-                       "\"INSERT VERTEX\" = INSERT VERTEX",
-                       "point = 0.5",
-                       "\"split\" = split",
-                       "inserted_vertex = 2",
-                       "vertex = 0",
-                       "background_vertices[v] = 2",
-                       "\"insert_vertex\" = insert_vertex",
-                       "point = 1",
-                       "\"INSERT VERTEX\" = INSERT VERTEX",
-                       "point = 1",
-                       "\"snap\" = snap",
-                       "inserted_vertex = 1",
-                       "vertex = 1",
-                       "background_vertices[v] = 1"};
+  Texts const expected{
+      "\"insert_curve_edge\" = insert_curve_edge", "edge_id = 0",
+      "\"insert_vertex\" = insert_vertex", "point = 0.5", "\"INSERT VERTEX\" = INSERT VERTEX",
+      "point = 0.5", "\"split\" = split", "inserted_vertex = 2", "vertex = 0",
+      "background_vertices[v] = 2",
+      "\"insert_vertex\" = insert_vertex", "point = 1", "\"INSERT VERTEX\" = INSERT VERTEX",
+      "point = 1", "\"snap\" = snap", "inserted_vertex = 1", "vertex = 1",
+      "background_vertices[v] = 1"};
   EXPECT_EQ(texts_at(capture, Logger::LEVEL::debug), expected);
   EXPECT_EQ(entries(report), (Entries{entry(Status::inserted, 0)}));
 
@@ -247,11 +237,11 @@ TEST(BackgroundLineInserter, FailureKeepsTheEdgesInsertedBeforeIt) {
   EXPECT_EQ(Texts(debug.begin() + 36, debug.begin() + 38),
             (Texts{"\"insert_curve_edge\" = insert_curve_edge", "edge_id = 2"}));
   auto const placed = std::to_string(vertex_at(background.curve, 3.0));
-  EXPECT_EQ(
-      Texts(debug.begin() + 38, debug.begin() + 46),
-      (Texts{"\"insert_vertex\" = insert_vertex", "point = 3", "\"INSERT VERTEX\" = INSERT VERTEX",
-             "point = 3", "\"snap\" = snap", "inserted_vertex = " + placed, "vertex = 2",
-             "background_vertices[v] = " + placed}));
+  EXPECT_EQ(Texts(debug.begin() + 38, debug.begin() + 46),
+            (Texts{"\"insert_vertex\" = insert_vertex", "point = 3",
+                   "\"INSERT VERTEX\" = INSERT VERTEX", "point = 3", "\"snap\" = snap",
+                   "inserted_vertex = " + placed, "vertex = 2",
+                   "background_vertices[v] = " + placed}));
   EXPECT_EQ(Texts(debug.end() - 2, debug.end()),
             (Texts{"\"insert_vertex\" = insert_vertex", "point = 20"}));
   auto const progress = texts_at(capture, Logger::LEVEL::info);
@@ -295,7 +285,8 @@ TEST(BackgroundLineInserter, FailsOnPointsTheBackgroundDoesNotCover) {
   // current background finds nothing at 7.
   background.modifier.move_point(vertex_at(background.curve, 10.0), velk::test::at(5.0));
   ChainWithBuilder beyond_end{{7.0, 8.0}};
-  EXPECT_EQ(velk::test::thrown_message([&] { background.inserter.insert_curve(beyond_end.curve); }),
+  EXPECT_EQ(velk::test::thrown_message(
+                [&] { background.inserter.insert_curve(beyond_end.curve); }),
             FAILED_TO_INSERT);
   EXPECT_EQ(background.curve.nb_vertices(), nb_vertices);
   EXPECT_EQ(tags_between(background, 1.0, 2.0), (MacroTags{macro_tag(placed.curve, 0)}));
@@ -457,7 +448,8 @@ TEST(BackgroundLineInserter, StopsWalksThatGoRoundALoopWithoutReachingTheSecondV
   velk::test::LogCapture capture{Logger::LEVEL::debug};
   auto const report = finishing([&] { return background.inserter.insert_curve(input.curve); });
 
-  EXPECT_EQ(entries(report), (Entries{entry(Status::walk_stopped, 0), entry(Status::inserted, 1)}));
+  EXPECT_EQ(entries(report),
+            (Entries{entry(Status::walk_stopped, 0), entry(Status::inserted, 1)}));
   EXPECT_EQ(texts_at(capture, Logger::LEVEL::warn),
             (Texts{warning("loop-input", 0, 0, 0, 4), warning("loop-input", 0, 3, 0, 4)}));
   for (index_t edge = 0; edge < 5; ++edge) {

@@ -80,9 +80,16 @@ class EdgePositionIndexTest : public ::testing::TestWithParam<unsigned> {
     reference_.assign(second, x, end);
   }
 
+  // The edges the index finds, each with the interval it was given.
   std::vector<index_t> overlapping(double low, double high) const {
+    std::vector<EdgePositionIndex::Interval> intervals;
+    index_.overlapping(low, high, intervals);
     std::vector<index_t> edges;
-    index_.overlapping(low, high, edges);
+    for (auto const& interval : intervals) {
+      auto const& given = reference_.intervals().at(interval.edge);
+      EXPECT_EQ(std::make_pair(interval.lower, interval.upper), given) << interval.edge;
+      edges.push_back(interval.edge);
+    }
     return edges;
   }
 
@@ -142,6 +149,7 @@ TEST_P(EdgePositionIndexTest, AnswersAsABruteForceScanThroughGrowthEditsAndShrin
   // Cleared and used again.
   index_.clear();
   index_.assign(3, 2.0, 1.0);
+  reference_.assign(3, 2.0, 1.0);
   EXPECT_EQ(overlapping(1.5, 1.5), std::vector<index_t>{3});
   EXPECT_FALSE(index_.contains(2));
 }
