@@ -8,7 +8,6 @@
 #include <string_view>
 #include <vector>
 
-#include <absl/container/flat_hash_set.h>
 #include <absl/container/inlined_vector.h>
 
 #include <background_common/element_search.hpp>
@@ -24,6 +23,11 @@ class BackgroundLineInserter::Impl {
 
   // Inserts the listed input edges in order; the common routine of both insert calls.
   ElementInsertionInfo insert_edges(EdgedCurve<1> const& input, absl::Span<index_t const> edges);
+
+  // The same, all or nothing: when it throws, its splits and the curve's macro information
+  // are undone first (`BackgroundLineInserter::insert_new_curve`).
+  ElementInsertionInfo insert_new_edges(EdgedCurve<1> const& input,
+                                        absl::Span<index_t const> edges);
 
   unsigned nb_element_search_rebuilds() const { return element_search.nb_rebuilds(); }
 
@@ -56,14 +60,19 @@ class BackgroundLineInserter::Impl {
   BackgroundLineBuilder& builder;
   EdgedCurveModifier<1>& modifier;
 
+  // The splits of an all-or-nothing insertion, while it runs (`recording`).
+  EdgedCurveModifier<1>::SplitRecord split_record;
+  bool recording{false};
+
   // The curve's marks of the vertices insertions created (null until the first split made
   // by an insertion); found again at each call.
   std::shared_ptr<VariableAttribute<std::uint8_t>> inserted_vertices;
 
-  // Scratch of the walk, kept between calls so that walks do not allocate once warm.
+  // Scratch of the walk, kept between calls so that walks do not allocate once warm: its
+  // edges, and per background vertex the stamp of the last walk that passed it.
   std::vector<index_t> walk_edges;
-  absl::InlinedVector<index_t, 16> passed_recent;
-  absl::flat_hash_set<index_t> passed_many;
+  std::vector<std::uint32_t> passed_stamp;
+  std::uint32_t walk_stamp{0};
 
   // Scratch of the debug lines: a line too long for the stack is composed here, and each
   // point's text is written here, so that composing does not allocate once warm.
