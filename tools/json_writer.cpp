@@ -52,10 +52,12 @@ void write_json(std::ostream& out, Job const& job) {
   writer.finish();
   // The answer the tool exists to give, counted: a missing chain is the exception.
   Logger::log_info(
-      "paths: " + count_of(nb_paths, "inserted input edge") + ", " +
-      (nb_chains == nb_paths
-           ? std::string{nb_paths == 1 ? "its" : "each"} + " with a chain of background edges"
-           : std::to_string(nb_paths - nb_chains) + " without a chain (see \"path\": null)"));
+      "paths: " + count_of(nb_paths, "inserted input edge") +
+      (nb_paths == 0 ? std::string{}
+       : nb_chains == nb_paths
+           ? std::string{nb_paths == 1 ? ", with" : ", each with"} + " a chain of background edges"
+           : ", " + std::to_string(nb_paths - nb_chains) +
+                 " without a chain (see \"path\": null)"));
 }
 
 }  // namespace velk::tool

@@ -104,6 +104,7 @@ int run_insert(InsertOptions const& options) {
   JobInput input;
   std::unique_ptr<Job> job;
   OutputFiles outputs;
+  outputs.protect_inputs({options.input});
   outputs.add(options.json, [&](std::ostream& out) { write_json(out, *job); });
   if (!options.vtk.empty()) {
     outputs.add(options.vtk, [&](std::ostream& out) { write_vtk(out, *job); });
@@ -155,6 +156,17 @@ int run_demo(DemoOptions const& options) {
   std::exit(exit_code);
 }
 
+// The exit code of a run that went well, once what it wrote to standard output (a summary,
+// the demo's, help) is out: a failed write fails the run.
+int finish(int exit_code) {
+  try {
+    flush_stdout();
+  } catch (ToolError const& error) {
+    fail(error.exit_code(), error.what());
+  }
+  return exit_code;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -170,16 +182,22 @@ int main(int argc, char** argv) {
       "demo",
       "Run the embedded example: print a summary and write result.json, result.vtk and "
       "result.svg into the output directory");
-  demo_command->add_option("--out", demo.out, "Output directory")->capture_default_str();
+  demo_command->add_option("--out", demo.out, "Output directory")
+      ->capture_default_str()
+      ->check(non_empty_name());
   add_log_options(*demo_command, demo.log);
 
   InsertOptions insert;
   auto* insert_command = app.add_subcommand(
       "insert", "Insert the curves of a JSON file (see docs/format.md) into its background");
   insert_command->add_option("input", insert.input, "Input JSON file")->required();
-  insert_command->add_option("-o,--output", insert.json, "Result JSON file")->capture_default_str();
-  insert_command->add_option("--vtk", insert.vtk, "Also write the background as VTK polydata");
-  insert_command->add_option("--svg", insert.svg, "Also write an SVG picture of the result");
+  insert_command->add_option("-o,--output", insert.json, "Result JSON file")
+      ->capture_default_str()
+      ->check(non_empty_name());
+  insert_command->add_option("--vtk", insert.vtk, "Also write the background as VTK polydata")
+      ->check(non_empty_name());
+  insert_command->add_option("--svg", insert.svg, "Also write an SVG picture of the result")
+      ->check(non_empty_name());
   insert_command->add_flag("--summary", insert.summary, "Print a readable summary on stdout");
   insert_command->add_flag("--keep-going", insert.keep_going,
                            "Leave out the curves with a point on no background edge, insert "
@@ -202,26 +220,26 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (CLI::Success const& success) {
-    return app.exit(success);
+    auto const code = app.exit(success);
+    return finish(code);
   } catch (CLI::ParseError const& error) {
     fail(EXIT_BAD_INPUT, std::string{error.what()} + " (run with --help for usage)");
   }
 
   try {
-    if (demo_command->parsed()) return run_demo(demo);
+    if (demo_command->parsed()) return finish(run_demo(demo));
     if (overlay_command->parsed()) {
       set_up_logger(overlay.log);
       run_overlay(overlay.overlay);
-      return 0;
+      return finish(0);
     }
-    return run_insert(insert);
+    return finish(run_insert(insert));
   } catch (ToolError const& error) {
     fail(error.exit_code(), error.what());
   } catch (std::bad_alloc const&) {
     fail(EXIT_FAILED,
-         "out of memory: the background line's macro information for this job "
-         "does not fit (it grows with the number of background edges each input "
-         "edge runs over)");
+         "out of memory (in a large job, mostly the background line's macro information, "
+         "which grows with the number of background edges each input edge runs over)");
   } catch (std::exception const& error) {
     fail(EXIT_FAILED, std::string{"unexpected failure: "} + error.what());
   }

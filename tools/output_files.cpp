@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <memory>
 #include <ostream>
 #include <streambuf>
@@ -185,10 +186,63 @@ int open_unnamed(fs::path const& directory) {
 
 }  // namespace
 
+void throw_stdout_failure() {
+  auto const reason = errno;
+  throw ToolError{EXIT_FAILED,
+                  std::string{"cannot write to standard output"} +
+                      (reason != 0 ? std::string{": "} + std::strerror(reason) : std::string{})};
+}
+
+void flush_stdout() {
+  std::cout.flush();
+  if (!std::cout) throw_stdout_failure();
+}
+
 OutputFiles::~OutputFiles() { remove_temporaries(); }
+
+bool OutputFiles::Identity::same_file(Identity const& other) const {
+  if (exists && other.exists) return device == other.device && inode == other.inode;
+  return !path.empty() && path == other.path;
+}
+
+OutputFiles::Identity OutputFiles::identity_of(fs::path const& file) {
+  Identity identity;
+  struct stat status {};
+  if (::stat(file.c_str(), &status) == 0) {
+    identity.exists = true;
+    identity.regular = S_ISREG(status.st_mode);
+    identity.device = status.st_dev;
+    identity.inode = status.st_ino;
+  }
+  // Absolute first: a relative path with no existing part would stay relative otherwise.
+  std::error_code error;
+  identity.path = fs::weakly_canonical(fs::absolute(file, error), error);
+  if (error) identity.path.clear();
+  return identity;
+}
+
+void OutputFiles::protect_inputs(std::vector<std::string> const& inputs) {
+  for (auto const& input : inputs) {
+    if (input != "-") {
+      inputs_.push_back({input, identity_of(input)});
+      continue;
+    }
+    // Standard input read from a file: that file.
+    struct stat status {};
+    if (::fstat(STDIN_FILENO, &status) == 0 && S_ISREG(status.st_mode)) {
+      Identity identity;
+      identity.exists = true;
+      identity.regular = true;
+      identity.device = status.st_dev;
+      identity.inode = status.st_ino;
+      inputs_.push_back({"standard input", identity});
+    }
+  }
+}
 
 void OutputFiles::add(fs::path const& target, Writer writer) {
   auto const where = target.string();
+  if (where.empty()) throw ToolError{EXIT_BAD_INPUT, "an output file name is empty"};
   std::error_code error;
   auto const directory = directory_of(target);
   if (!fs::is_directory(directory, error)) {
@@ -209,18 +263,22 @@ void OutputFiles::add(fs::path const& target, Writer writer) {
     throw ToolError{EXIT_BAD_INPUT, where + ": cannot write the output: directory " +
                                         directory.string() + ": " + std::strerror(errno)};
   }
-  // Absolute first: a relative path with no existing part would stay relative otherwise.
-  auto const same_file = [&error](fs::path const& path) {
-    return fs::weakly_canonical(fs::absolute(path, error), error);
-  };
-  auto const canonical = same_file(target);
+  auto identity = identity_of(target);
+  for (auto const& input : inputs_) {
+    if (identity.same_file(input.identity)) {
+      throw ToolError{EXIT_BAD_INPUT,
+                      where + ": the output would overwrite an input (" + input.name + ")"};
+    }
+  }
   for (auto const& other : planned_) {
-    if (same_file(other.target) == canonical) {
+    // Devices and pipes may take several outputs; a file only one.
+    if (direct && other.direct) continue;
+    if (identity.same_file(other.identity)) {
       throw ToolError{EXIT_BAD_INPUT, where + ": the same file is named for two outputs (" +
                                           other.target.string() + ")"};
     }
   }
-  planned_.push_back({target, std::move(writer), direct, -1, {}});
+  planned_.push_back({target, std::move(identity), std::move(writer), direct, -1, {}});
 }
 
 void OutputFiles::open(Planned& file) {

@@ -20,6 +20,13 @@
 
 namespace velk::tool {
 
+// Flushes standard output; throws `ToolError` (`EXIT_FAILED`) "cannot write to standard
+// output: <reason>" when a write to it failed, then or before.
+void flush_stdout();
+
+// Throws that error.
+[[noreturn]] void throw_stdout_failure();
+
 class OutputFiles {
  public:
   using Writer = std::function<void(std::ostream&)>;
@@ -31,10 +38,16 @@ class OutputFiles {
   // Removes the temporaries of a commit that did not finish.
   ~OutputFiles();
 
-  // Plans `target`, written by `writer` at commit time. Checks at once that its directory
-  // exists, that it is not itself a directory and that no other planned output has the same
-  // path: throws `ToolError` (`EXIT_BAD_INPUT`) otherwise, so that bad paths are refused
-  // before any long work.
+  // Names the files the run reads ("-": standard input), which no output may overwrite.
+  // Call before `add`.
+  void protect_inputs(std::vector<std::string> const& inputs);
+
+  // Plans `target`, written by `writer` at commit time. Checks at once that its name is not
+  // empty, that its directory exists, that it is not itself a directory, that it is not an
+  // input (the same file: device and inode, or the same path for a file that does not
+  // exist yet) and that no other planned output is the same regular file (a device such as
+  // /dev/null may take several): throws `ToolError` (`EXIT_BAD_INPUT`) otherwise, so that
+  // bad paths are refused before any long work.
   void add(std::filesystem::path const& target, Writer writer);
 
   // Writes every planned file to a new temporary file in its target's directory, then puts
@@ -54,8 +67,27 @@ class OutputFiles {
   std::vector<std::filesystem::path> targets() const;
 
  private:
+  // A file as `add` compares it: its device and inode when it exists, and its path made
+  // absolute and canonical.
+  struct Identity {
+    bool exists = false;
+    bool regular = false;
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+    std::filesystem::path path;
+    bool same_file(Identity const& other) const;
+  };
+  static Identity identity_of(std::filesystem::path const& file);
+
+  struct Protected {
+    std::string name;
+    Identity identity;
+  };
+  std::vector<Protected> inputs_;
+
   struct Planned {
     std::filesystem::path target;
+    Identity identity;
     Writer writer;
     bool direct = false;              // a device or pipe: no temporary
     int descriptor = -1;              // the open temporary (or direct target)

@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <numeric>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -51,6 +52,26 @@ struct Run {
   std::uint32_t end_spelling;
 };
 
+// The scaling of a line's coordinates under which the library snaps no breakpoint onto
+// another (`scaling_apart`), with `log` logged when it is not the identity. Throws
+// `ToolError` (`EXIT_BAD_INPUT`) when there is none.
+Scaling scaling_of(SequenceTracks const& sequence, Breakpoints const& breakpoints, bool log) {
+  auto const scaling = scaling_apart(breakpoints.x);
+  if (!scaling) {
+    throw ToolError{EXIT_BAD_INPUT,
+                    line_label(sequence) +
+                        ": coordinates too close together for their magnitude to be told apart "
+                        "(no scaling of the axis keeps every two distinct ones apart)"};
+  }
+  if (log && scaling->exponent != 0) {
+    Logger::log_info(line_label(sequence) + ": distinct coordinates less than " +
+                     format_number(GEOMETRIC_TOLERANCE) + " apart: scaled by 2^" +
+                     std::to_string(scaling->exponent) +
+                     " inside the library, so that none snaps onto another");
+  }
+  return *scaling;
+}
+
 // The runs of a track, in axis order. Of equal coordinates, the smallest spelling is kept
 // (plain first, then the first read), as `breakpoints_of` keeps it.
 std::vector<Run> merged_runs(Track const& track) {
@@ -66,7 +87,7 @@ std::vector<Run> merged_runs(Track const& track) {
   for (auto const i : order) {
     auto const start = track.starts[i];
     auto const end = track.ends[i];
-    if (!runs.empty() && start <= runs.back().end + GEOMETRIC_TOLERANCE) {
+    if (!runs.empty() && start <= runs.back().end) {
       auto& run = runs.back();
       if (start == run.start)
         run.start_spelling = std::min(run.start_spelling, track.start_spelling(i));
@@ -83,15 +104,16 @@ std::vector<Run> merged_runs(Track const& track) {
   return runs;
 }
 
-// Sorted coordinates to breakpoints: equal ones, and ones within the geometric tolerance of
-// the one kept before them, are dropped (the library would snap them onto it).
+// Sorted coordinates to breakpoints: of equal ones, the first (smallest spelling) is kept.
+// Distinct ones all stay: the line's scaling keeps the library from snapping one onto
+// another (`scaling_of`).
 Breakpoints distinct(std::vector<std::pair<double, std::uint32_t>>& all, bool sorted) {
   if (!sorted) std::sort(all.begin(), all.end());
   Breakpoints result;
   result.x.reserve(all.size());
   result.spelling.reserve(all.size());
   for (auto const& [x, spelling] : all) {
-    if (!result.x.empty() && x - result.x.back() <= GEOMETRIC_TOLERANCE) continue;
+    if (!result.x.empty() && x == result.x.back()) continue;
     result.x.push_back(x);
     result.spelling.push_back(spelling);
   }
@@ -136,6 +158,7 @@ LineRows overlay_line(SequenceTracks sequence, TrackSet const& set, bool bed) {
   rows.breakpoints = breakpoints_of_runs(runs, bed);
   auto const& breakpoints = rows.breakpoints;
   log_line(sequence, nb_runs, breakpoints);
+  auto const scaling = scaling_of(sequence, breakpoints, true);
   for (auto& track : sequence.tracks) track = Track{};
   auto const nb_points = static_cast<index_t>(breakpoints.x.size());
   if (nb_points < 2) return rows;
@@ -144,7 +167,9 @@ LineRows overlay_line(SequenceTracks sequence, TrackSet const& set, bool bed) {
   EdgedCurve<1> background;
   EdgedCurveBuilder<1> background_builder{background};
   background_builder.set_name(bed ? sequence.name : std::string{"background"});
-  for (auto const x : breakpoints.x) background_builder.create_point(Point<1>{{x}});
+  for (auto const x : breakpoints.x) {
+    background_builder.create_point(Point<1>{{scaling.to_library(x)}});
+  }
   for (index_t v = 0; v + 1 < nb_points; ++v) background_builder.create_edge(v, v + 1);
   internal::BackgroundLine line{background};
   internal::BackgroundLineBuilder line_builder{line};
@@ -158,8 +183,8 @@ LineRows overlay_line(SequenceTracks sequence, TrackSet const& set, bool bed) {
       EdgedCurveBuilder<1> builder{curve};
       builder.set_name(set.names[t]);
       for (auto const& run : runs[t]) {
-        auto const first = builder.create_point(Point<1>{{run.start}});
-        auto const second = builder.create_point(Point<1>{{run.end}});
+        auto const first = builder.create_point(Point<1>{{scaling.to_library(run.start)}});
+        auto const second = builder.create_point(Point<1>{{scaling.to_library(run.end)}});
         builder.create_edge(first, second);
       }
     }
@@ -313,8 +338,23 @@ void run_in_order(std::size_t count, unsigned threads, std::function<void(std::s
     for (auto& thread : pool) thread.join();
     pool.clear();
   };
+  // Threads the system refuses (a limit on processes, say) are done without: with none at
+  // all, everything runs on the calling thread.
+  for (unsigned t = 0; t < threads; ++t) {
+    try {
+      pool.emplace_back(worker);
+    } catch (std::system_error const&) {
+      break;
+    }
+  }
+  if (pool.empty()) {
+    for (std::size_t i = 0; i < count; ++i) {
+      work(i);
+      consume(i);
+    }
+    return;
+  }
   try {
-    for (unsigned t = 0; t < threads; ++t) pool.emplace_back(worker);
     for (std::size_t i = 0; i < count; ++i) {
       std::exception_ptr error;
       {
@@ -340,6 +380,7 @@ void run_in_order(std::size_t count, unsigned threads, std::function<void(std::s
 void run_overlay(OverlayOptions const& options) {
   // Output paths are checked first: a bad one is refused before any long work.
   OutputFiles outputs;
+  outputs.protect_inputs(options.files);
   if (!options.output.empty()) outputs.add(options.output, {});
   if (!options.json.empty()) outputs.add(options.json, {});
 
@@ -358,18 +399,37 @@ void run_overlay(OverlayOptions const& options) {
   for (std::size_t i = 0; i < options.files.size(); ++i) {
     auto const& counts = set.counts[i];
     std::string line = "read " + options.files[i] + ": " + count_of(counts.rows, "interval");
-    if (counts.zero_length > 0) {
-      line += bed ? ", of which " + std::to_string(counts.zero_length) +
-                        " of length zero, read as the bases on both sides"
-                  : "; " + count_of(counts.zero_length, "row") + " of length zero skipped";
+    if (bed && counts.zero_length > 0) {
+      line += ", of which " + std::to_string(counts.zero_length) +
+              " of length zero, read as the bases on both sides";
+    }
+    if (counts.headers > 0) {
+      line += "; " + count_of(counts.headers, "header line") + " skipped (line " +
+              std::to_string(counts.first_header_line) + ": " + quote_text(counts.first_header) +
+              (counts.headers > 1 ? ", ..." : "") + ")";
     }
     Logger::log_info(line);
+    if (!bed && counts.zero_length > 0) {
+      // A row [s, s] of a table covers no part of the axis: it has no place in the output.
+      Logger::log_warn(options.files[i] + ": " + count_of(counts.zero_length, "row") +
+                       " of length zero (start equal to end) left out: " +
+                       (counts.zero_length == 1 ? "it covers" : "they cover") + " nothing");
+    }
   }
 
-  unsigned threads = options.threads;
-  if (threads == 0) threads = std::max(1U, std::thread::hardware_concurrency());
-  bool const with_json = !options.json.empty();
+  // At most one thread per core and one per sequence: more only wait for a core and hold
+  // more lines in memory at once.
+  auto const cores = std::max(1U, std::thread::hardware_concurrency());
   auto const count = set.sequences.size();
+  auto threads = options.threads == 0 ? cores : std::min(options.threads, cores);
+  if (count > 0) threads = static_cast<unsigned>(std::min<std::size_t>(threads, count));
+  if (options.threads > threads) {
+    Logger::log_info("--threads " + std::to_string(options.threads) + ": " +
+                     count_of(threads, "thread") + " (at most one per core, " +
+                     std::to_string(cores) + ", and one per sequence, " + std::to_string(count) +
+                     ")");
+  }
+  bool const with_json = !options.json.empty();
 
   auto const run = [&](std::ostream& tsv, std::ostream* json) {
     std::vector<LineRows> rows(count);
@@ -386,15 +446,19 @@ void run_overlay(OverlayOptions const& options) {
       auto breakpoints = breakpoints_of(sequence, bed);
       auto part = std::make_unique<JsonPart>();
       part->input = job_input_of(sequence, set.names, breakpoints);
+      JobOptions job_options;
+      job_options.scaling = scaling_of(sequence, breakpoints, false);
       rows[i] = overlay_line(std::move(sequence), set, bed);
       if (breakpoints.x.size() >= 2) {
         Logger::log_info(label + ": every row as an edge, for the JSON result");
-        part->job = std::make_unique<Job>(part->input, label);
+        part->job = std::make_unique<Job>(part->input, label, std::move(job_options));
       }
       parts[i] = std::move(part);
     };
     auto const consume = [&](std::size_t i) {
       write_rows(tsv, rows[i], set.names, set.spellings);
+      // Standard output that failed fails the run at once (a file's failure is its commit's).
+      if (&tsv == &std::cout && !tsv) throw_stdout_failure();
       rows[i] = LineRows{};
       if (json != nullptr) {
         if (bed) *json << (i == 0 ? "[\n" : ",\n");
@@ -424,8 +488,7 @@ void run_overlay(OverlayOptions const& options) {
       run(tsv, with_json ? streams.back() : nullptr);
     });
   }
-  std::cout.flush();
-  if (!std::cout) throw ToolError{EXIT_FAILED, "cannot write to standard output"};
+  flush_stdout();
   for (auto const& target : outputs.targets()) Logger::log_info("wrote " + target.string());
 }
 

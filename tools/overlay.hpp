@@ -19,7 +19,8 @@
 
 namespace CLI {
 class App;
-}
+class Validator;
+}  // namespace CLI
 
 namespace velk::tool {
 
@@ -31,6 +32,9 @@ struct OverlayOptions {
   std::string format = "auto";  // auto, bed or table
   unsigned threads = 0;         // 0: one per core
 };
+
+// A check of an option naming an output file: refused when empty.
+CLI::Validator non_empty_name();
 
 // Adds the `overlay` subcommand, its arguments and options (but not the log options) to
 // `app`, filling `options`; returns the subcommand.

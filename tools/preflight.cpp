@@ -107,15 +107,25 @@ void check_tolerance(double requested) {
   }
 }
 
-Scaling choose_scaling(double requested, JobInput const& input, std::string const& source) {
-  check_tolerance(requested);
-  auto const option = "--tolerance " + format_number(requested);
-  // The smallest exponent with GEOMETRIC_TOLERANCE / 2^exponent <= requested.
+namespace {
+
+// The exponent of the scaling for `requested` (positive, finite): the smallest with
+// GEOMETRIC_TOLERANCE / 2^exponent <= requested.
+int exponent_for(double requested) {
   auto exponent = static_cast<int>(std::ceil(std::log2(GEOMETRIC_TOLERANCE / requested)));
   auto const in_effect = [](int e) { return std::ldexp(GEOMETRIC_TOLERANCE, -e); };
   while (in_effect(exponent) > requested) ++exponent;
   while (in_effect(exponent - 1) <= requested) --exponent;
-  Scaling const scaling{exponent, in_effect(exponent)};
+  return exponent;
+}
+
+}  // namespace
+
+Scaling choose_scaling(double requested, JobInput const& input, std::string const& source) {
+  check_tolerance(requested);
+  auto const option = "--tolerance " + format_number(requested);
+  auto const exponent = exponent_for(requested);
+  Scaling const scaling{exponent, std::ldexp(GEOMETRIC_TOLERANCE, -exponent)};
   if (scaling.tolerance < DBL_MIN || !std::isfinite(scaling.tolerance)) {
     throw ToolError{EXIT_BAD_INPUT, option + ": out of the range coordinates can be scaled over"};
   }
@@ -126,6 +136,28 @@ Scaling choose_scaling(double requested, JobInput const& input, std::string cons
                                           "; choose a " + (exponent > 0 ? "larger" : "smaller") +
                                           " tolerance or rescale the data"};
     }
+  }
+  return scaling;
+}
+
+std::optional<Scaling> scaling_apart(std::vector<double> const& sorted) {
+  // The smallest gap, if any is within the library's tolerance; the scaling is then the
+  // one for a tolerance just below it (the distance measured exactly, so that the tolerance
+  // in effect stays below the true gap).
+  std::optional<ExactDistance> smallest;
+  for (std::size_t i = 1; i < sorted.size(); ++i) {
+    auto const gap = distance(sorted[i], sorted[i - 1]);
+    if (within_tolerance(gap) && (!smallest || gap < *smallest)) smallest = gap;
+  }
+  if (!smallest) return Scaling{};
+  auto const requested = std::nextafter(smallest->rounded, 0.0);
+  if (!(requested >= DBL_MIN)) return std::nullopt;
+  auto const exponent = exponent_for(requested);
+  Scaling const scaling{exponent, std::ldexp(GEOMETRIC_TOLERANCE, -exponent)};
+  for (auto const x : sorted) {
+    if (x == 0) continue;
+    auto const scaled = std::abs(scaling.to_library(x));
+    if (!std::isfinite(scaled) || scaled < DBL_MIN) return std::nullopt;
   }
   return scaling;
 }
@@ -167,7 +199,7 @@ bool BackgroundCover::covers(double x) const {
   // Otherwise within the tolerance of an end, as the library measures it.
   for (auto end = std::lower_bound(ends_.begin(), ends_.end(), scaled - END_MARGIN);
        end != ends_.end() && *end <= scaled + END_MARGIN; ++end) {
-    if (std::abs(scaled - *end) <= GEOMETRIC_TOLERANCE) return true;
+    if (within_tolerance(scaled, *end)) return true;
   }
   return false;
 }
@@ -208,7 +240,7 @@ void warn_about_input(JobInput const& input, Scaling const& scaling) {
   std::size_t zero_length = 0;
   std::size_t first = 0;
   for (std::size_t e = spans.size(); e-- > 0;) {
-    if (spans[e].high - spans[e].low <= GEOMETRIC_TOLERANCE) {
+    if (within_tolerance(spans[e].high, spans[e].low)) {
       ++zero_length;
       first = e;
     }

@@ -44,9 +44,16 @@ void check_tolerance(double requested);
 // (`source` starts the message).
 Scaling choose_scaling(double requested, JobInput const& input, std::string const& source);
 
+// The scaling under which no two of the `sorted` coordinates (sorted, distinct) are within
+// the library's tolerance, so that none snaps onto another: none (exponent 0) when no two
+// are, else the scaling of `choose_scaling` for a tolerance just below the smallest gap.
+// Empty when no scaling can keep them apart (a coordinate would overflow or become
+// subnormal, or the gap is too small to be a tolerance).
+std::optional<Scaling> scaling_apart(std::vector<double> const& sorted);
+
 // The part of the axis the background covers, as the library tests it: a point lies on an
-// edge when it is within the tolerance of an end or strictly between the ends, computed
-// on the scaled coordinates.
+// edge when it is within the tolerance of an end (measured exactly, `within_tolerance`) or
+// strictly between the ends, computed on the scaled coordinates.
 class BackgroundCover {
  public:
   BackgroundCover(CurveData const& background, Scaling const& scaling);

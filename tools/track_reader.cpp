@@ -38,10 +38,14 @@ bool is_blank(std::string_view text) {
   return true;
 }
 
-// "track" or "browser" as the first word of the line.
-bool starts_with_word(std::string_view text, std::string_view word) {
-  return text.substr(0, word.size()) == word &&
-         (text.size() == word.size() || is_space(text[word.size()]));
+// Whether `text` begins with `word`, in any case.
+bool begins_with(std::string_view text, std::string_view word) {
+  if (text.size() < word.size()) return false;
+  for (std::size_t i = 0; i < word.size(); ++i) {
+    auto const c = text[i];
+    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != word[i]) return false;
+  }
+  return true;
 }
 
 std::string_view trimmed(std::string_view text) {
@@ -96,15 +100,29 @@ bool is_number(std::string_view field) {
   return parse_number(field, value, plain);
 }
 
-// A header holds no number where a row holds its coordinates: the first three fields, split
-// as a table row splits (which also splits at tabs).
-bool looks_like_header(std::string_view text) {
+// A line that begins with a word of the header lines bedtools' readers skip: "#", "track",
+// "browser" or "chrom", in any case.
+bool begins_like_a_header(std::string_view text) {
+  return text.front() == '#' || begins_with(text, "track") || begins_with(text, "browser") ||
+         begins_with(text, "chrom");
+}
+
+// Whether some field of the line, split as a table row splits (which also splits at tabs),
+// is a number.
+bool holds_a_number(std::string_view text) {
   std::vector<std::string_view> fields;
   split_table(text, fields);
-  for (std::size_t i = 0; i < fields.size() && i < 3; ++i) {
-    if (is_number(fields[i])) return false;
+  for (auto const field : fields) {
+    if (is_number(field)) return true;
   }
-  return true;
+  return false;
+}
+
+// Whether the line reads as a BED record: tab-separated, its start and end numbers.
+bool reads_as_bed_record(std::string_view text) {
+  std::vector<std::string_view> fields;
+  split_tabs(text, fields);
+  return fields.size() >= 3 && is_number(fields[1]) && is_number(fields[2]);
 }
 
 std::string quoted_line(std::string_view text) {
@@ -173,14 +191,25 @@ void TrackParser::fail(std::string const& what) const {
 void TrackParser::line(std::string_view text) {
   ++line_number_;
   if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-  if (is_blank(text) || text.front() == '#' || starts_with_word(text, "track") ||
-      starts_with_word(text, "browser")) {
-    return;
-  }
-  ++data_lines_;
-  if (data_lines_ == 1 && looks_like_header(text)) {
-    set_.counts[file_].header = true;
-    return;
+  if (is_blank(text)) return;
+  if (records_ == 0) {
+    // Before the first record: the header lines bedtools' readers skip ("#" comments, and
+    // "track", "browser" or "chrom" lines that do not read as a record), and a table's
+    // header, a first line without any number.
+    if (text.front() == '#' || (begins_like_a_header(text) && !reads_as_bed_record(text))) {
+      note_header(text);
+      return;
+    }
+    if (format_ != TrackFormat::bed && !holds_a_number(text) && !table_header_) {
+      // A table's header; in a file whose format is not known yet, it is one only if the
+      // file turns out a table (checked at the first record).
+      table_header_ = std::pair<std::size_t, std::string>{line_number_, std::string{text}};
+      note_header(text);
+      return;
+    }
+  } else if (begins_like_a_header(text) && !reads_as_bed_record(text)) {
+    fail("a header line after the first record: " + quoted_line(text) +
+         " (header lines come before the records)");
   }
   if (format_ == TrackFormat::automatic) {
     // BED when the row has a sequence name (not a number) before two tab-separated numbers.
@@ -196,10 +225,27 @@ void TrackParser::line(std::string_view text) {
     fail(std::string{"this file is "} + format_name(format_) + ", but an earlier file is " +
          format_name(set_.format) + ": all files must be of one kind (see --format)");
   }
+  if (records_ == 0 && table_header_ && format_ == TrackFormat::bed) {
+    // The line taken for a table's header in a BED file: it is a bad record.
+    auto const [number, header] = *table_header_;
+    auto const current = line_number_;
+    line_number_ = number;
+    bed_row(header);
+    line_number_ = current;
+  }
+  ++records_;
   if (format_ == TrackFormat::bed) {
     bed_row(text);
   } else {
     table_row(text);
+  }
+}
+
+void TrackParser::note_header(std::string_view text) {
+  auto& counts = set_.counts[file_];
+  if (counts.headers++ == 0) {
+    counts.first_header_line = line_number_;
+    counts.first_header = shortened(single_line(text, MAX_QUOTED_LINE * 4), MAX_QUOTED_LINE);
   }
 }
 
@@ -404,6 +450,14 @@ void read_file(std::string const& file, TrackParser& parser) {
     while (!chunk.empty()) {
       auto const newline = chunk.find('\n');
       if (newline == std::string_view::npos) {
+        if (pending.size() + chunk.size() > MAX_LINE_BYTES) {
+          throw ToolError{EXIT_BAD_INPUT, (file == "-" ? std::string{"stdin"} : file) + ":" +
+                                              std::to_string(parser.lines_read() + 1) +
+                                              ": the line is longer than " +
+                                              std::to_string(MAX_LINE_BYTES >> 20) +
+                                              " MiB, the longest line read (is this a text "
+                                              "file?)"};
+        }
         pending.append(chunk.data(), chunk.size());
         break;
       }

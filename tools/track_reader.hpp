@@ -9,12 +9,18 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace velk::tool {
+
+// The longest line of a track file read, in bytes: a longer one (a binary file, a
+// decompression bomb of one endless line) is refused, `file:N: the line is longer than ...`.
+inline constexpr std::size_t MAX_LINE_BYTES = std::size_t{64} << 20;
 
 enum class TrackFormat { automatic, bed, table };
 
@@ -62,7 +68,9 @@ struct SequenceTracks {
 struct FileCounts {
   std::size_t rows = 0;         // intervals kept
   std::size_t zero_length = 0;  // BED: widened; table: skipped
-  bool header = false;
+  std::size_t headers = 0;      // header lines skipped
+  std::size_t first_header_line = 0;
+  std::string first_header;  // its text, on one line and shortened
 };
 
 // Every file read: their format (`bed` or `table`; `automatic` only when no file had a data
@@ -89,8 +97,12 @@ class TrackParser {
   // The format decided from the data (`automatic` while no data line came).
   TrackFormat format() const { return format_; }
 
+  // The number of lines pushed so far.
+  std::size_t lines_read() const { return line_number_; }
+
  private:
   [[noreturn]] void fail(std::string const& what) const;
+  void note_header(std::string_view text);
   void bed_row(std::string_view text);
   void table_row(std::string_view text);
   void add(std::size_t sequence, double start, std::string_view start_text, bool start_plain,
@@ -104,7 +116,9 @@ class TrackParser {
   TrackFormat format_;
   TrackSet& set_;
   std::size_t line_number_ = 0;
-  std::size_t data_lines_ = 0;
+  std::size_t records_ = 0;
+  // The first line without any number, taken for a table's header (line number, text).
+  std::optional<std::pair<std::size_t, std::string>> table_header_;
   // The sequence of the previous BED row: rows come grouped by sequence.
   std::string last_sequence_;
   Track* last_track_ = nullptr;

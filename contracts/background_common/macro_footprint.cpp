@@ -42,9 +42,16 @@ MacroFootprint::MacroFootprint() = default;
 MacroFootprint::~MacroFootprint() = default;
 
 void MacroFootprint::cache_slot(uuid const& mesh_id) {
-  auto const [found, inserted] =
-      slot_of_.try_emplace(mesh_id, static_cast<std::uint32_t>(meshes_.size()));
-  if (inserted) {
+  auto found = slot_of_.find(mesh_id);
+  if (found == slot_of_.end()) {
+    // Room first, so that a failure to allocate leaves the footprint as it was.
+    auto const grow = [](auto& values) {
+      if (values.size() == values.capacity()) values.reserve(2 * values.size() + 1);
+    };
+    grow(meshes_);
+    grow(elements_);
+    grow(seen_);
+    found = slot_of_.emplace(mesh_id, static_cast<std::uint32_t>(meshes_.size())).first;
     meshes_.push_back(mesh_id);
     elements_.emplace_back();
     seen_.push_back(static_cast<std::uint32_t>(pending_.size()));
@@ -105,7 +112,7 @@ std::vector<index_t> MacroFootprint::candidates(uuid const& mesh_id) {
   return result;
 }
 
-bool MacroFootprint::knows(uuid const& mesh_id) const { return slot_of_.contains(mesh_id); }
+bool MacroFootprint::knows(uuid const& mesh_id) const { return slot_of_.count(mesh_id) > 0; }
 
 void MacroFootprint::forget(uuid const& mesh_id) {
   auto const found = slot_of_.find(mesh_id);

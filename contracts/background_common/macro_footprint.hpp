@@ -10,10 +10,11 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
-#include <absl/container/flat_hash_map.h>
+#include <absl/hash/hash.h>
 #include <absl/types/span.h>
 
 #include <background_common/velk_background_common_export.hpp>
@@ -83,7 +84,9 @@ class VELK_BACKGROUND_COMMON_API MacroFootprint final : public AttributeBase {
 
  private:
   using Derivations = std::vector<std::array<index_t, 2>>;
-  using MoreDerivations = absl::flat_hash_map<index_t, std::vector<index_t>>;
+  // Standard maps, not Abseil's hash maps: a hash map of this Abseil whose growth runs out
+  // of memory is left broken, where an insertion that fails so must leave the store whole.
+  using MoreDerivations = std::unordered_map<index_t, std::vector<index_t>>;
 
   // A renumbering not yet applied to every mesh: its mapping, and the derivations recorded
   // in the numbering it replaced.
@@ -104,7 +107,7 @@ class VELK_BACKGROUND_COMMON_API MacroFootprint final : public AttributeBase {
   void apply_all_pending();
 
   index_t size_{0};
-  absl::flat_hash_map<uuid, std::uint32_t> slot_of_;
+  std::unordered_map<uuid, std::uint32_t, absl::Hash<uuid>> slot_of_;
   std::vector<uuid> meshes_;                    // the mesh of each slot
   std::vector<std::vector<index_t>> elements_;  // the candidates of each slot
   std::vector<std::uint32_t> seen_;             // pending renumberings each slot has had

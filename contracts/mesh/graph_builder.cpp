@@ -131,6 +131,43 @@ void GraphBuilder::disconnect_edge(index_t edge) {
   record_edit();
 }
 
+void GraphBuilder::reconnect_edge(index_t edge) {
+  auto& graph = impl_->graph;
+  auto& state = *graph.impl_;
+  detail::check_index(edge, graph.nb_edges(), "GraphBuilder::reconnect_edge", "edge");
+  if (state.detached[edge] == 0) return;
+  for (auto const vertex : state.edges[edge]) {
+    detail::check_index(vertex, graph.nb_vertices(), "GraphBuilder::reconnect_edge", "vertex");
+  }
+  for (local_index_t local = 0; local < 2; ++local) {
+    state.around[state.edges[edge][local]].push_back(EdgeVertex{edge, local});
+  }
+  state.detached[edge] = 0;
+  record_edit();
+}
+
+void GraphBuilder::reorder_edges_around_vertex(index_t vertex, absl::Span<EdgeVertex const> order) {
+  static constexpr char const* OPERATION = "GraphBuilder::reorder_edges_around_vertex";
+  auto& graph = impl_->graph;
+  detail::check_index(vertex, graph.nb_vertices(), OPERATION, "vertex");
+  auto& around = graph.impl_->around[vertex];
+  auto const by_key = [](EdgeVertex const& lhs, EdgeVertex const& rhs) {
+    return lhs.edge_id < rhs.edge_id ||
+           (lhs.edge_id == rhs.edge_id && lhs.vertex_id < rhs.vertex_id);
+  };
+  absl::InlinedVector<EdgeVertex, 2> given(order.begin(), order.end());
+  absl::InlinedVector<EdgeVertex, 2> listed(around.begin(), around.end());
+  std::sort(given.begin(), given.end(), by_key);
+  std::sort(listed.begin(), listed.end(), by_key);
+  if (given != listed) {
+    throw LumoraException{absl::StrCat("[", OPERATION, "] the ", order.size(),
+                                       " entries given are not the ", around.size(),
+                                       " entries around vertex ", vertex)};
+  }
+  around.assign(order.begin(), order.end());
+  record_edit();
+}
+
 std::vector<index_t> GraphBuilder::delete_edges(std::vector<bool> const& to_delete) {
   auto& graph = impl_->graph;
   auto& state = *graph.impl_;

@@ -41,6 +41,15 @@ class LUMORA_MESH_API GraphBuilder {
   // vertices and attributes until deleted. Detaching twice does nothing.
   void disconnect_edge(index_t edge);
 
+  // Lists a detached edge around its two vertices again, last in each list: the reverse of
+  // `disconnect_edge` but for the lists' order (which `reorder_edges_around_vertex` can
+  // restore). Reconnecting a listed edge does nothing. Throws when an end is no vertex.
+  void reconnect_edge(index_t edge);
+
+  // Lists the entries around `vertex` in the order of `order`, which must hold the same
+  // entries as the list does (as a multiset); otherwise throws, changing nothing.
+  void reorder_edges_around_vertex(index_t vertex, absl::Span<EdgeVertex const> order);
+
   // Removes the edges flagged in `to_delete` (one flag per edge) and renumbers the others
   // in order; attributes follow. Returns old index to new index, `NO_ID` for removed ones.
   std::vector<index_t> delete_edges(std::vector<bool> const& to_delete);

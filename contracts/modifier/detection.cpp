@@ -1,9 +1,5 @@
 #include <modifier/detection.hpp>
 
-#include <cmath>
-
-#include <geometry/tolerance.hpp>
-
 namespace velk::detail {
 
 std::optional<index_t> find_containing_edge(Point<1> const& point, EdgedCurve<1> const& curve,
@@ -22,11 +18,16 @@ std::optional<unsigned char> snapping_detection<1>(EdgedCurve<1> const& curve, i
   detail::check_index(edge, curve.nb_edges(), "detail::snapping_detection", "edge");
   auto const& vertices = curve.edge_vertices(edge);
   auto const x = point.value(0);
-  auto const to_first = std::abs(x - curve.point(vertices[0]).value(0));
-  auto const to_second = std::abs(x - curve.point(vertices[1]).value(0));
-  if (to_first <= GEOMETRIC_TOLERANCE || to_second <= GEOMETRIC_TOLERANCE) {
-    return static_cast<unsigned char>(to_first <= to_second ? 0 : 1);
+  auto const first_x = curve.point(vertices[0]).value(0);
+  auto const second_x = curve.point(vertices[1]).value(0);
+  auto const near_first = within_tolerance(x, first_x);
+  auto const near_second = within_tolerance(x, second_x);
+  if (near_first && near_second) {
+    return static_cast<unsigned char>(
+        snaps_before(x, second_x, vertices[1], first_x, vertices[0]) ? 1 : 0);
   }
+  if (near_first) return static_cast<unsigned char>(0);
+  if (near_second) return static_cast<unsigned char>(1);
   return std::nullopt;
 }
 

@@ -532,47 +532,56 @@ void EdgePositionIndex::replace_by_two(index_t edge, index_t first, double first
   ++size_;
 }
 
-std::optional<index_t> EdgePositionIndex::find(double x, double tolerance) const {
-  if (std::isnan(x) || root_ == NIL) return std::nullopt;
-  auto const low = x - tolerance;
-  auto const high = x + tolerance;
-  // The first entry in key order whose upper end reaches `low`: every entry before it ends
-  // below x, and every entry after it starts no lower. It holds x unless it starts above.
-  // Along a node the running maximum never decreases, so the first slot reaching `low` (the
-  // one holding that entry) is found by bisection.
+void EdgePositionIndex::overlapping(double low, double high,
+                                    std::vector<Interval>& intervals) const {
+  if (std::isnan(low) || std::isnan(high) || low > high || root_ == NIL) return;
+  // The common case first: one descent to the first entry (in key order) whose upper end
+  // reaches `low` (at each level, the first child whose largest upper end does, found by
+  // bisection), then the entries after it in its leaf. Only when the range runs past the
+  // leaf's end does the walk of every child that may hold an answer take over.
   auto node = root_;
-  for (unsigned level = 0;; ++level) {
+  for (unsigned level = 0; level < height_; ++level) {
     auto const& current = nodes_[node];
     auto const slot = static_cast<unsigned>(
         std::lower_bound(current.running_max, current.running_max + current.count, low) -
         current.running_max);
-    if (slot == current.count) return std::nullopt;
-    if (level == height_) {
-      if (current.lower[slot] > high) return std::nullopt;
-      return current.edge[slot];
-    }
+    if (slot == current.count) return;
     node = current.child[slot];
   }
-}
-
-void EdgePositionIndex::overlapping(double low, double high, std::vector<index_t>& edges) const {
-  if (std::isnan(low) || std::isnan(high) || low > high || root_ == NIL) return;
-  collect_overlapping(root_, 0, low, high, edges);
+  auto const& leaf = nodes_[node];
+  auto const first = static_cast<unsigned>(
+      std::lower_bound(leaf.running_max, leaf.running_max + leaf.count, low) - leaf.running_max);
+  auto const found = intervals.size();
+  for (auto slot = first; slot < leaf.count; ++slot) {
+    if (leaf.lower[slot] > high) return;
+    if (leaf.upper[slot] >= low) {
+      intervals.push_back(Interval{leaf.edge[slot], leaf.lower[slot], leaf.upper[slot]});
+    }
+  }
+  // The leaf ran out (or is the last one): the next leaf may hold more.
+  if (node == rightmost_leaf_) return;
+  intervals.resize(found);
+  collect_overlapping(root_, 0, low, high, intervals);
 }
 
 void EdgePositionIndex::collect_overlapping(index_t node, unsigned level, double low, double high,
-                                            std::vector<index_t>& edges) const {
-  // Slots are in key order: the first slot whose lower end (a separator, for an inner node)
-  // passes `high` ends the walk, since every key after it starts later still. A child whose
-  // largest upper end stays below `low` holds nothing that reaches the range.
+                                            std::vector<Interval>& intervals) const {
+  // Slots are in key order. The slots before the first whose running maximum reaches `low`
+  // hold nothing that reaches the range (found by bisection, as the running maximum never
+  // decreases); after it, the first slot whose lower end (a separator, for an inner node)
+  // passes `high` ends the walk, since every key after it starts later still, and a child
+  // whose largest upper end stays below `low` is skipped.
   auto const& current = nodes_[node];
-  for (unsigned slot = 0; slot < current.count; ++slot) {
+  auto const first = static_cast<unsigned>(
+      std::lower_bound(current.running_max, current.running_max + current.count, low) -
+      current.running_max);
+  for (unsigned slot = first; slot < current.count; ++slot) {
     if (current.lower[slot] > high && (level == height_ || slot > 0)) return;
     if (current.upper[slot] < low) continue;
     if (level == height_) {
-      edges.push_back(current.edge[slot]);
+      intervals.push_back(Interval{current.edge[slot], current.lower[slot], current.upper[slot]});
     } else {
-      collect_overlapping(current.child[slot], level + 1, low, high, edges);
+      collect_overlapping(current.child[slot], level + 1, low, high, intervals);
     }
   }
 }

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
-#include <optional>
 #include <type_traits>
 #include <vector>
 
@@ -63,15 +62,19 @@ class EdgePositionIndex {
 
   bool contains(index_t edge) const { return edge < nb_edges_ && !std::isnan(lower_of_[edge]); }
 
-  // The kept edge with the smallest (lower end, index) whose interval widened by
-  // `tolerance` contains `x`; empty when none does.
-  std::optional<index_t> find(double x, double tolerance) const;
-
   std::size_t size() const { return size_; }
 
-  // Appends to `edges` the kept edges whose interval meets [low, high] (ends included), in
-  // (lower end, index) order. O(log n + answer) when intervals do not nest.
-  void overlapping(double low, double high, std::vector<index_t>& edges) const;
+  // A kept edge and its interval.
+  struct Interval {
+    index_t edge;
+    double lower;
+    double upper;
+  };
+
+  // Appends to `intervals` the kept edges whose interval meets [low, high] (ends included),
+  // in (lower end, index) order. O(log n + answer) when intervals do not nest: each node is
+  // entered at its first child that reaches `low`, found by bisection.
+  void overlapping(double low, double high, std::vector<Interval>& intervals) const;
 
  private:
   static constexpr index_t NIL = NO_ID;
@@ -150,7 +153,7 @@ class EdgePositionIndex {
   void swap(EdgePositionIndex& other) noexcept;
   // The walk of `overlapping` below `node`, at `level` (0: the root).
   void collect_overlapping(index_t node, unsigned level, double low, double high,
-                           std::vector<index_t>& edges) const;
+                           std::vector<Interval>& intervals) const;
 
   std::vector<Node> nodes_;
   std::vector<index_t> free_nodes_;

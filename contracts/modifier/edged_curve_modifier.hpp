@@ -6,6 +6,7 @@
 //   modifier.clean_edges();
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -41,8 +42,8 @@ class VELK_MODIFIER_EDGED_CURVE_API EdgedCurveModifier<1> : public GraphModifier
 
   // Creates a vertex at `point` and two edges covering the split one, from its first
   // vertex to the new one and from the new one to its second vertex; the split edge is
-  // detached, attributes and all, until `clean_edges`. The point must lie on the edge
-  // within `GEOMETRIC_TOLERANCE`.
+  // detached, attributes and all, until `clean_edges`. The point must lie within the
+  // edge's span, ends included: a split never takes the curve's vertices out of order.
   virtual SplitEdgeInfo split_edge(index_t edge, Point<1> const& point);
 
   // Moves a vertex to `point`.
@@ -63,6 +64,44 @@ class VELK_MODIFIER_EDGED_CURVE_API EdgedCurveModifier<1> : public GraphModifier
   // vertices.
   virtual JoinEdgesInfo join_edges(index_t vertex);
 
+  // What `undo_splits` needs to take the curve back to a former state: the numbers of
+  // vertices and edges then, each edge of that time split since, and the lists around
+  // their vertices as they were then. `start` it, then `note_split` each edge before
+  // splitting it; the splits must be the only edits in between.
+  class VELK_MODIFIER_EDGED_CURVE_API SplitRecord {
+   public:
+    // Starts a record of `curve` as it is now, forgetting what was noted before.
+    void start(EdgedCurve<1> const& curve);
+    // Notes that `edge` is about to be split (an edge made since the start needs no note).
+    void note_split(EdgedCurve<1> const& curve, index_t edge);
+
+   private:
+    friend class EdgedCurveModifier<1>;
+    // A list around a vertex as it was: `entries_[begin, end)`.
+    struct KeptList {
+      index_t vertex;
+      std::size_t begin;
+      std::size_t end;
+    };
+    index_t nb_vertices_{0};
+    index_t nb_edges_{0};
+    std::vector<index_t> split_edges_;
+    std::vector<KeptList> lists_;
+    std::vector<EdgeVertex> entries_;
+    // Per vertex of the start's time, the stamp of the last record that kept its list: no
+    // set to clear or hash, kept from one record to the next.
+    std::vector<std::uint32_t> kept_stamp_;
+    std::uint32_t stamp_{0};
+  };
+
+  // Undoes the splits made since `record` started: deletes every vertex and edge created
+  // since, lists each split edge around its vertices again and puts back the lists around
+  // them in their former order. The curve's numbering, lists and attributes of what
+  // existed then are as they were (the attributes of deleted elements go with them).
+  // Costs O(vertices + edges). Throws `LumoraException` when the curve was edited
+  // otherwise since (a vertex created since still holds an older edge).
+  void undo_splits(SplitRecord const& record);
+
   // Makes room for `count` more splits: a vertex and two edges each, in the curve, its
   // attributes and the position index, so that the splits that follow do not move what
   // exists. Changes nothing observable; more splits than reserved still work.
@@ -70,9 +109,10 @@ class VELK_MODIFIER_EDGED_CURVE_API EdgedCurveModifier<1> : public GraphModifier
 
   EdgedCurve<1> const& curve() const;
 
-  // The live edge containing `point` (within the tolerance): `initial` when it does,
-  // otherwise the one with the smallest lower end. Empty when none does or the point is
-  // not finite. O(log n); see `detail::find_containing_edge`.
+  // The live edge on which `point` lands, by the rule of `detail::find_containing_edge`
+  // (an edge ending at the vertex it snaps onto, else the edge holding it strictly inside;
+  // `initial` when it is such an edge). Empty when none is or the point is not finite.
+  // O(log n) for a curve whose edges do not nest.
   std::optional<index_t> containing_edge(Point<1> const& point, index_t initial) const;
 
   // The live edges whose interval (between their two end points) meets [low, high], ends

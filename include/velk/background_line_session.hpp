@@ -135,10 +135,13 @@ class VELK_BACKGROUND_LINE_API BackgroundLineSession {
   // Everything is checked before anything is inserted: the arguments (`InvalidArgument`, as
   // for the constructor, plus an empty or taken name and an index of `only` out of range), then
   // that every point to insert lies on a background edge within the tolerance
-  // (`LumoraException` "[BackgroundLineSession::insert] ... lies on no background edge"). Should
-  // the library still fail part-way, its `LumoraException` passes and the curve stays
-  // registered with the edges inserted before. Invalidates nothing this class returned (it
-  // returns values); may split background edges, which `clean()` then removes.
+  // (`LumoraException` "[BackgroundLineSession::insert] ... lies on no background edge").
+  // All or nothing: should the library still fail part-way (a `LumoraException`, memory
+  // exhausted), what it did is undone before the exception passes on
+  // (`BackgroundLineInserter::insert_new_curve`) and the curve is not registered: points,
+  // edges, numbering, macro information and names are as before the call, the name free.
+  // Invalidates nothing this class returned (it returns values); may split background
+  // edges, which `clean()` then removes.
   std::vector<InsertedEdge> insert(std::string const& name, absl::Span<double const> points,
                                    absl::Span<Edge const> edges = {},
                                    absl::Span<index_t const> only = {});

@@ -407,6 +407,11 @@ ValueError
     of range. Nothing is inserted.
 Error
     When a point lies on no background edge (nothing is inserted), or when the library fails.
+MemoryError
+    When memory runs out.
+
+A failed insert, whatever it raises, leaves the line as it was before the call (points,
+edges, macro information, curve names) and the name free.
 )doc")
       .def(
           "remove",

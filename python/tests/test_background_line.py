@@ -138,3 +138,31 @@ def test_calls_from_several_threads_run_one_at_a_time():
     assert len(line.curves) == 40
     for name in line.curves:
         assert len(line.path(name, 0)) >= 6
+
+
+# Points at the tolerance's edge: (background, curves, where each input point lands, the
+# number of edges in each curve's chain). A point within 1e-8 of vertices lands on the
+# nearest, exactly on a vertex on that one; otherwise it splits the edge that holds it.
+TOLERANCE_EDGE = [
+    ([0.0, 100.0], [("a", [22.00000001, 30.0]), ("b", [22.00000002, 24.0])],
+     {"a": [22.00000001, 30.0], "b": [22.00000002, 24.0]}, {"a": 3, "b": 1}),
+    ([0.0, 50.0, 100.0], [("a", [60.0, 49.99999999]), ("b", [55.0, 50.0])],
+     {"a": [60.0, 49.99999999], "b": [55.0, 50.0]}, {"a": 3, "b": 1}),
+    ([0.0, 1.0], [("a", [1 - 1.5e-8, 1 - 0.6e-8])], {"a": [1 - 1.5e-8, 1.0]}, {"a": 1}),
+]
+
+
+@pytest.mark.parametrize("background, curves, landed, chain_lengths", TOLERANCE_EDGE)
+def test_points_at_the_tolerance_edge_land_by_the_rule(background, curves, landed,
+                                                       chain_lengths):
+    line = vbl.BackgroundLine(background)
+    for name, points in curves:
+        assert line.insert(name, points) == ["inserted"]
+    line.clean()
+    points, edges = line.points, line.edges
+    # One chain, in order: every edge runs from a smaller to a larger coordinate.
+    assert len(edges) == len(points) - 1
+    assert all(points[a] < points[b] for a, b in edges)
+    for name, _ in curves:
+        assert [points[line.vertex_of(name, v)] for v in (0, 1)] == landed[name]
+        assert len(line.path(name, 0)) == chain_lengths[name]

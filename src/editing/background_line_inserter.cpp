@@ -15,8 +15,8 @@
 namespace velk::internal {
 namespace {
 
-// Walks up to this many vertices long check passed vertices by a linear scan; longer
-// ones switch to a hash set.
+// Walks up to this many vertices long check passed vertices by a linear scan; longer ones
+// stamp each vertex they pass in an array kept between walks.
 constexpr std::size_t LINEAR_PASSED_LIMIT = 16;
 
 }  // namespace
@@ -62,6 +62,32 @@ ElementInsertionInfo BackgroundLineInserter::Impl::insert_edges(EdgedCurve<1> co
   return report;
 }
 
+ElementInsertionInfo BackgroundLineInserter::Impl::insert_new_edges(
+    EdgedCurve<1> const& input, absl::Span<index_t const> edges) {
+  auto& vertex_attributes = curve.vertex_attribute_manager();
+  auto const had_marks =
+      vertex_attributes.attribute_exists(BackgroundLine::INSERTED_VERTEX_ATTRIBUTE_NAME);
+  split_record.start(curve);
+  recording = true;
+  try {
+    auto report = insert_edges(input, edges);
+    recording = false;
+    return report;
+  } catch (...) {
+    recording = false;
+    // The splits go first, and with the vertices and edges they made, their lists: most of
+    // what the call allocated is then free again for what follows. The curve is new to the
+    // background: every macro entry that still names it was made by this call.
+    modifier.undo_splits(split_record);
+    builder.remove_macro_mesh(input.id());
+    if (!had_marks) {
+      inserted_vertices.reset();
+      vertex_attributes.delete_attribute(BackgroundLine::INSERTED_VERTEX_ATTRIBUTE_NAME);
+    }
+    throw;
+  }
+}
+
 ElementInsertionInfo::INSERTION_STATUS BackgroundLineInserter::Impl::insert_curve_edge(
     EdgedCurve<1> const& input, index_t edge_id) {
   debug_lines::write(debug_line, debug_lines::INSERT_CURVE_EDGE);
@@ -71,11 +97,26 @@ ElementInsertionInfo::INSERTION_STATUS BackgroundLineInserter::Impl::insert_curv
   MeshElement const macro_element{input.id(), edge_id};
   auto const first = background_vertices[0];
   auto const last = background_vertices[1];
+  // Both ends on one vertex: the input edge covers no background edge, and no walk sets
+  // out (on an open line it could never come back).
+  if (first == last) return ElementInsertionInfo::INSERTION_STATUS::inserted;
+  // A walk sets out only towards `last`: its first far end lies on the input segment and
+  // between the two placed vertices (ends included). A vertex on the other side may lie
+  // within the tolerance of the input's end too, yet a walk that way leads away.
+  auto const first_x = curve.point(first).value(0);
+  auto const last_x = curve.point(last).value(0);
+  auto const low = std::min(first_x, last_x);
+  auto const high = std::max(first_x, last_x);
   bool arrived = false;
   // The list around `first` is not edited while walking: tagging writes attributes only.
   for (auto const& start : curve.edges_around_vertex(first)) {
     auto const far_end = curve.edge_vertex(start.opposite());
-    if (point_segment_position<1>(curve.point(far_end), segment) == POSITION::outside) continue;
+    auto const& far_point = curve.point(far_end);
+    auto const far_x = far_point.value(0);
+    if (point_segment_position<1>(far_point, segment) == POSITION::outside || far_x < low ||
+        far_x > high) {
+      continue;
+    }
     index_t stopped_at = NO_ID;
     if (!walk(first, last, start, stopped_at)) {
       Logger::log_warn(absl::StrCat(
@@ -88,7 +129,7 @@ ElementInsertionInfo::INSERTION_STATUS BackgroundLineInserter::Impl::insert_curv
     arrived = true;
     builder.add_macro_element_info(macro_element, walk_edges);
   }
-  if (first != last && !arrived) return ElementInsertionInfo::INSERTION_STATUS::walk_stopped;
+  if (!arrived) return ElementInsertionInfo::INSERTION_STATUS::walk_stopped;
   return ElementInsertionInfo::INSERTION_STATUS::inserted;
 }
 
@@ -179,6 +220,17 @@ ElementInsertionInfo BackgroundLineInserter::insert_curve(EdgedCurve<1> const& i
 ElementInsertionInfo BackgroundLineInserter::insert_curve_edges(EdgedCurve<1> const& input,
                                                                 absl::Span<index_t const> edges) {
   return impl_->insert_edges(input, edges);
+}
+
+ElementInsertionInfo BackgroundLineInserter::insert_new_curve(EdgedCurve<1> const& input) {
+  absl::InlinedVector<index_t, 64> edges(input.nb_edges());
+  std::iota(edges.begin(), edges.end(), index_t{0});
+  return impl_->insert_new_edges(input, edges);
+}
+
+ElementInsertionInfo BackgroundLineInserter::insert_new_curve_edges(
+    EdgedCurve<1> const& input, absl::Span<index_t const> edges) {
+  return impl_->insert_new_edges(input, edges);
 }
 
 unsigned BackgroundLineInserter::nb_element_search_rebuilds() const {

@@ -24,6 +24,11 @@ class BackgroundLineInserter::Impl {
   // Inserts the listed input edges in order; the common routine of both insert calls.
   ElementInsertionInfo insert_edges(EdgedCurve<1> const& input, absl::Span<index_t const> edges);
 
+  // The same, all or nothing: when it throws, its splits and the curve's macro information
+  // are undone first (`BackgroundLineInserter::insert_new_curve`).
+  ElementInsertionInfo insert_new_edges(EdgedCurve<1> const& input,
+                                        absl::Span<index_t const> edges);
+
   unsigned nb_element_search_rebuilds() const { return element_search.nb_rebuilds(); }
 
   // `BackgroundLineInserter::remove_curve` (background_line_remover.cpp).
@@ -54,6 +59,10 @@ class BackgroundLineInserter::Impl {
   std::uint32_t cached_clean_stamp;
   BackgroundLineBuilder& builder;
   EdgedCurveModifier<1>& modifier;
+
+  // The splits of an all-or-nothing insertion, while it runs (`recording`).
+  EdgedCurveModifier<1>::SplitRecord split_record;
+  bool recording{false};
 
   // The curve's marks of the vertices insertions created (null until the first split made
   // by an insertion); found again at each call.

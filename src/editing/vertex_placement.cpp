@@ -44,6 +44,7 @@ index_t BackgroundLineInserter::Impl::insert_point_in_edge(index_t edge, Point<1
     return curve.edge_vertex(EdgeVertex{edge, *local});
   }
   debug_lines::write(debug_line, debug_lines::SPLIT);
+  if (recording) split_record.note_split(curve, edge);
   auto const split = modifier.split_edge(edge, point);
   auto const vertex = modifier.updated_vertex(split.new_vertex);
   if (!inserted_vertices) {

@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <functional>
+#include <map>
 #include <numeric>
 
-#include <absl/container/flat_hash_map.h>
 #include <absl/strings/str_cat.h>
 
 #include <basic/strings.hpp>
@@ -138,7 +139,7 @@ class BackgroundLineSession::Impl {
   }
 
   InputCurve const& input(std::string_view curve_name, char const* operation) const {
-    auto const found = by_name.find(as_absl(curve_name));
+    auto const found = by_name.find(curve_name);
     if (found == by_name.end()) {
       refuse(operation, absl::StrCat("no curve is named \"", as_absl(curve_name), "\""));
     }
@@ -217,8 +218,10 @@ class BackgroundLineSession::Impl {
 
   // The input curves in insertion order, and by name and by uuid.
   std::vector<std::unique_ptr<InputCurve>> curves;
-  absl::flat_hash_map<std::string, InputCurve*> by_name;
-  absl::flat_hash_map<uuid, InputCurve*> by_id;
+  // Ordered maps, not Abseil's hash maps: a hash map of this Abseil whose growth runs out
+  // of memory is left broken, where a failed insertion must leave the session whole.
+  std::map<std::string, InputCurve*, std::less<>> by_name;
+  std::map<uuid, InputCurve*> by_id;
 };
 
 BackgroundLineSession::BackgroundLineSession(absl::Span<double const> points,
@@ -244,7 +247,7 @@ std::vector<InsertedEdge> BackgroundLineSession::insert(std::string const& name,
                                                         absl::Span<index_t const> only) {
   auto& state = *impl_;
   if (name.empty()) refuse(INSERT, "a curve needs a name");
-  if (state.by_name.contains(name)) {
+  if (state.by_name.count(name) > 0) {
     refuse(INSERT, absl::StrCat("a curve is already named \"", name, "\""));
   }
   auto const who = subject(name, false);
@@ -270,21 +273,25 @@ std::vector<InsertedEdge> BackgroundLineSession::insert(std::string const& name,
     EdgedCurveBuilder<1> builder{*input->curve};
     build_curve(builder, name, scaled, all_edges);
   }
-  // Registered before inserting: should the library fail part-way, the background already
-  // records the curve's uuid.
-  auto* const curve = input.get();
-  state.by_id.emplace(curve->curve->id(), curve);
-  state.by_name.emplace(name, curve);
-  state.curves.push_back(std::move(input));
-
-  auto const report = only.empty() ? state.inserter.insert_curve(*curve->curve)
-                                   : state.inserter.insert_curve_edges(*curve->curve, only);
+  // All or nothing: when the library fails part-way (memory exhausted, say), it undoes
+  // what it did, and the curve is not registered: the session is as before the call, the
+  // name free. Room for the registration and the result is made first, so that nothing
+  // after a successful insertion can fail.
   std::vector<InsertedEdge> result;
-  result.reserve(report.size());
+  result.reserve(only.empty() ? all_edges.size() : only.size());
+  state.curves.reserve(state.curves.size() + 1);
+  // The maps' nodes are made now and linked in afterwards, which allocates nothing.
+  decltype(state.by_name) name_node{{name, input.get()}};
+  decltype(state.by_id) id_node{{input->curve->id(), input.get()}};
+  auto const report = only.empty() ? state.inserter.insert_new_curve(*input->curve)
+                                   : state.inserter.insert_new_curve_edges(*input->curve, only);
   for (index_t entry = 0; entry < report.size(); ++entry) {
     result.push_back({report.element(entry), report.status(entry)});
-    curve->inserted[report.element(entry)] = true;
+    input->inserted[report.element(entry)] = true;
   }
+  state.by_id.insert(id_node.extract(id_node.begin()));
+  state.by_name.insert(name_node.extract(name_node.begin()));
+  state.curves.push_back(std::move(input));
   return result;
 }
 
@@ -296,7 +303,7 @@ internal::ElementRemovalInfo BackgroundLineSession::remove(std::string_view name
   auto const found = std::find_if(state.curves.begin(), state.curves.end(),
                                   [&input](auto const& curve) { return curve.get() == &input; });
   state.by_id.erase(id);
-  state.by_name.erase(as_absl(name));
+  state.by_name.erase(state.by_name.find(name));
   state.curves.erase(found);
   return report;
 }
@@ -363,7 +370,7 @@ std::vector<std::string> BackgroundLineSession::curve_names() const {
 }
 
 bool BackgroundLineSession::has_curve(std::string_view name) const {
-  return impl_->by_name.contains(as_absl(name));
+  return impl_->by_name.count(name) > 0;
 }
 
 EdgedCurve<1> const& BackgroundLineSession::curve(std::string_view name) const {

@@ -564,9 +564,10 @@ TEST_F(BackgroundLineBadInput, WalkToAnotherChainStopsRecordsNothingAndSaysSo) {
             std::nullopt);
 }
 
-TEST_F(BackgroundLineBadInput, WalkFromAVertexBackToItselfOnAnOpenLineStops) {
+TEST_F(BackgroundLineBadInput, InputEdgeOnOneVertexStartsNoWalkOnAnOpenLine) {
   // A zero-length edge 1-2 (both at x = 1): an input edge placed on vertex 1 at both ends
-  // finds the far end of that edge on its segment, and the walk runs off the open end.
+  // finds the far end of that edge on its segment, but covers no background edge: no walk
+  // sets out to run off the open end.
   velk::test::build_chain(curve_builder_, {0.0, 1.0, 1.0, 2.0});
   open_line();
   auto const input = make_input({1.0, 1.0}, "point");
@@ -578,11 +579,7 @@ TEST_F(BackgroundLineBadInput, WalkFromAVertexBackToItselfOnAnOpenLineStops) {
   }
   EXPECT_EQ(line_->macro_vertices(1),
             (std::vector<MeshVertex>{{input->id(), 0}, {input->id(), 1}}));
-  ASSERT_EQ(log_.lines().size(), 1u);
-  EXPECT_EQ(log_.lines()[0].second,
-            "[BackgroundLineInserter::insert_curve] walk of input edge 0 of curve point from "
-            "background vertex 1 along edge 1 stopped at background vertex 3 without reaching "
-            "background vertex 1; its edges were not tagged");
+  EXPECT_TRUE(log_.lines().empty());
 }
 
 TEST_F(BackgroundLineBadInput, ThrowingInsertionInTheMiddleOfACurveKeepsWhatCameBefore) {

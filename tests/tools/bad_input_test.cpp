@@ -2,6 +2,7 @@
 // stderr naming the file, the curve and the offending value, the documented exit code, and
 // no output file, whole or partial.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <sys/stat.h>
@@ -227,6 +228,199 @@ TEST(ToolBadInput, DemoRefusesAnOutputPathThatIsAFile) {
   EXPECT_EQ(run.err.rfind("velk-background-line: taken: cannot create the output directory", 0), 0U)
       << run.err;
   EXPECT_EQ(read_file(work / "taken"), "a file");
+}
+
+// The cases of placement at the tolerance's edge, real-valued and header-like tables,
+// outputs naming inputs, write errors on standard output and oversized lines: each gives
+// the documented exit code and line, and leaves every input as it was. Commands run through
+// the shell (for standard input and /dev/full); TOOL is the tool's path.
+TEST(ToolBadInput, EdgeCasesGiveTheDocumentedExitCodeAndLine) {
+  struct Case {
+    char const* what;
+    std::vector<std::pair<std::string, std::string>> files;
+    std::string command;
+    int exit_code;
+    std::string out;
+    std::string err;
+  };
+  auto const json = [](char const* background, char const* a, char const* b) {
+    return std::string{R"({"background": {"points": )"} + background +
+           R"(}, "curves": [{"name": "a", "points": )" + a +
+           (b == nullptr ? std::string{} : std::string{R"(}, {"name": "b", "points": )"} + b) +
+           "}]}";
+  };
+  // The table of chains of `insert --summary`, and the tool's exit code.
+  auto const chains = [](std::string const& input) {
+    return "TOOL insert " + input +
+           " -o r.json -q --summary > s.txt; code=$?; sed -n '/^Inserted input edges/,$p' s.txt; "
+           "exit $code";
+  };
+  std::string const table_header =
+      "Inserted input edges\n"
+      "  input edge  from -> to         status    background vertices  chain of background "
+      "edges\n";
+  std::string const full =
+      "velk-background-line: cannot write to standard output: No space "
+      "left on device\n";
+  std::vector<Case> const cases{
+      {"a point 1e-8 from a vertex splits the edge that holds it",
+       {{"in.json", json("[0, 100]", "[22.00000001, 30]", "[22.00000002, 24]")}},
+       chains("in.json"),
+       0,
+       table_header + "  a:0         22.00000001 -> 30  inserted  2 -> 3               2, 3, 4\n"
+                      "  b:0         22.00000002 -> 24  inserted  4 -> 5               3\n",
+       ""},
+      {"a point exactly on a vertex lands on it",
+       {{"in.json", json("[0, 50, 100]", "[60, 49.99999999]", "[55, 50]")}},
+       chains("in.json"),
+       0,
+       table_header + "  a:0         60 -> 49.99999999  inserted  3 -> 4               4, 3, 2\n"
+                      "  b:0         55 -> 50           inserted  5 -> 1               3\n",
+       ""},
+      {"a point within the tolerance of two vertices lands on the nearer",
+       {{"in.json", json("[0, 1]", "[0.999999985, 0.999999994]", nullptr)}},
+       chains("in.json"),
+       0,
+       "Inserted input edges\n"
+       "  input edge  from -> to                  status    background vertices  chain of "
+       "background edges\n"
+       "  a:0         0.999999985 -> 0.999999994  inserted  2 -> 1               1\n",
+       ""},
+      {"the paths line of one edge",
+       {{"in.json", json("[0, 1]", "[0.25, 0.5]", nullptr)}},
+       "TOOL insert in.json -o r.json 2> log; code=$?; grep paths log; exit $code",
+       0,
+       "[info] paths: 1 inserted input edge, with a chain of background edges\n",
+       ""},
+      {"tables of real values less than the tolerance apart",
+       {{"a.txt", "0 0.99999999\n"}, {"b.txt", "0 1\n"}},
+       "TOOL overlay a.txt b.txt -q",
+       0,
+       "0\t0.99999999\t2\ta,b\n0.99999999\t1\t1\tb\n",
+       ""},
+      {"rows shorter than the tolerance",
+       {{"c.txt", "0 1e-9\n2e-9 3e-9\n"}},
+       "TOOL overlay c.txt -q",
+       0,
+       "0\t1e-9\t1\tc\n2e-9\t3e-9\t1\tc\n",
+       ""},
+      {"a zero-length row of a table",
+       {{"z.txt", "0 0\n1 2\n"}},
+       "TOOL overlay z.txt --log-level warn",
+       0,
+       "1\t2\t1\tz\n",
+       "[warn] z.txt: 1 row of length zero (start equal to end) left out: it covers nothing\n"},
+      {"a bad first BED row is no header",
+       {{"x.txt", "chr1\t1O\t2O\nchr1\t100\t200\n"}},
+       "TOOL overlay - -q < x.txt",
+       2,
+       "",
+       "velk-background-line: stdin:1: start \"1O\" is not a number\n"},
+      {"a first BED row of dots",
+       {{"d.bed", "chr1\t.\t.\nchr1\t100\t200\n"}},
+       "TOOL overlay d.bed -q",
+       2,
+       "",
+       "velk-background-line: d.bed:1: start \".\" is not a number\n"},
+      {"headers bedtools skips, in any case",
+       {{"h.bed", "Track name=h\n#c\nCHROM\tstart\tend\nchr1\t1\t2\n"}},
+       "TOOL overlay h.bed -q",
+       0,
+       "chr1\t1\t2\t1\th\n",
+       ""},
+      {"a header line after the first record",
+       {{"l.bed", "chr1\t1\t2\n# late\n"}},
+       "TOOL overlay l.bed -q",
+       2,
+       "",
+       "velk-background-line: l.bed:2: a header line after the first record: \"# late\" (header "
+       "lines come before the records)\n"},
+      {"an output that is an input",
+       {{"a.bed", "chr1\t0\t10\n"}, {"b.bed", "chr1\t5\t20\n"}},
+       "TOOL overlay a.bed b.bed -o a.bed -q",
+       2,
+       "",
+       "velk-background-line: a.bed: the output would overwrite an input (a.bed)\n"},
+      {"an output that is standard input's file",
+       {{"a.bed", "chr1\t0\t10\n"}},
+       "TOOL overlay - -o a.bed -q < a.bed",
+       2,
+       "",
+       "velk-background-line: a.bed: the output would overwrite an input (standard input)\n"},
+      {"a picture over the input",
+       {{"in.json", json("[0, 1]", "[0.25, 0.5]", nullptr)}},
+       "TOOL insert in.json -o r.json --svg ./in.json -q",
+       2,
+       "",
+       "velk-background-line: ./in.json: the output would overwrite an input (in.json)\n"},
+      {"an empty output name",
+       {{"in.json", json("[0, 1]", "[0.25, 0.5]", nullptr)}},
+       "TOOL insert in.json -o '' -q",
+       2,
+       "",
+       "velk-background-line: --output: the file name is empty (run with --help for usage)\n"},
+      {"an empty output name for overlay",
+       {{"a.bed", "chr1\t0\t10\n"}},
+       "TOOL overlay a.bed -o '' -q",
+       2,
+       "",
+       "velk-background-line: --output: the file name is empty (run with --help for usage)\n"},
+      {"two outputs into one device",
+       {{"a.bed", "chr1\t0\t10\n"}},
+       "TOOL overlay a.bed -o /dev/null --json /dev/null -q",
+       0,
+       "",
+       ""},
+      {"two outputs into one file",
+       {{"a.bed", "chr1\t0\t10\n"}},
+       "TOOL overlay a.bed -o r.tsv --json ./r.tsv -q",
+       2,
+       "",
+       "velk-background-line: ./r.tsv: the same file is named for two outputs (r.tsv)\n"},
+      {"a summary into a full device",
+       {{"in.json", json("[0, 1]", "[0.25, 0.5]", nullptr)}},
+       "TOOL insert in.json -o r.json --summary -q > /dev/full",
+       1,
+       "",
+       full},
+      {"the demo into a full device", {}, "TOOL demo --out demo -q > /dev/full", 1, "", full},
+      {"rows into a full device",
+       {{"a.bed", "chr1\t0\t10\n"}},
+       "TOOL overlay a.bed -q > /dev/full",
+       1,
+       "",
+       full},
+      {"more threads than cores and sequences",
+       {{"a.bed", "chr1\t0\t10\n"}},
+       "TOOL overlay a.bed --threads 100000 -q",
+       0,
+       "chr1\t0\t10\t1\ta\n",
+       ""},
+      {"a line of 65 MiB",
+       {},
+       "head -c 68157440 /dev/zero | gzip -1 > bomb.bed.gz && TOOL overlay bomb.bed.gz -q",
+       2,
+       "",
+       "velk-background-line: bomb.bed.gz:1: the line is longer than 64 MiB, the longest line "
+       "read (is this a text file?)\n"},
+  };
+  std::string const tool = std::string{"'"} + VELK_TOOL_PATH + "'";
+  for (auto const& one : cases) {
+    SCOPED_TRACE(one.what);
+    ScratchDirectory work;
+    for (auto const& [name, content] : one.files) write_file(work / name, content);
+    auto command = one.command;
+    for (auto at = command.find("TOOL"); at != std::string::npos; at = command.find("TOOL")) {
+      command.replace(at, 4, tool);
+    }
+    auto const run = velk::tool_test::run_program("/bin/sh", {"-c", command}, work.path());
+    EXPECT_EQ(run.exit_code, one.exit_code);
+    EXPECT_EQ(run.out, one.out);
+    EXPECT_EQ(run.err, one.err);
+    for (auto const& [name, content] : one.files) {
+      EXPECT_EQ(read_file(work / name), content) << name << " changed";
+    }
+  }
 }
 
 }  // namespace

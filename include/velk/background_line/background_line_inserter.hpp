@@ -20,12 +20,15 @@
 namespace velk::internal {
 
 // Places input edges into the background. For each input edge, both end vertices are
-// placed (vertex 0 first): the containing background edge is found, then the point snaps
-// onto one of its vertices or splits it through the modifier, and the background vertex
-// records the input vertex. Then, from the first placed vertex, each background edge
-// around it whose far end lies on the input segment starts a walk that follows the
-// background (never straight back) until the second placed vertex, and every edge of a
-// walk that arrives records the input edge.
+// placed (vertex 0 first) by the rule of `detail::find_containing_edge`: a point within the
+// tolerance of one or more background vertices lands on the nearest of them (exactly on a
+// vertex: on that one), otherwise it splits, through the modifier, the edge that holds it
+// strictly inside; the background vertex records the input vertex. Then, from the first
+// placed vertex, each background edge around it whose far end lies on the input segment
+// and between the two placed vertices starts a walk that follows the background (never
+// straight back) until the second placed vertex, and every edge of a walk that arrives
+// records the input edge. When both ends were placed on one vertex, no walk starts: the
+// input edge covers no background edge.
 //
 // A walk that reaches a vertex with no edge but the one it came by, or that would pass a
 // vertex it has already passed (a loop that never reaches the second vertex), is stopped:
@@ -36,7 +39,8 @@ namespace velk::internal {
 //
 // Every placement writes eight debug lines (`label = value`) through `Logger::log_debug`,
 // composed on every call; each call reports progress at `info` level with the message
-// "Insertion of curve <name> (<uuid>): ". Nothing is rolled back when a call throws.
+// "Insertion of curve <name> (<uuid>): ". Nothing is rolled back when `insert_curve` or
+// `insert_curve_edges` throws; `insert_new_curve` undoes what it did.
 // The line, modifier and builder must outlive the inserter, which owns only its element
 // search; neither copyable nor movable. One thread at a time.
 class VELK_BACKGROUND_LINE_API BackgroundLineInserter {
@@ -58,6 +62,20 @@ class VELK_BACKGROUND_LINE_API BackgroundLineInserter {
   // of range throws the kernel's index error when its turn comes.
   ElementInsertionInfo insert_curve_edges(EdgedCurve<1> const& input,
                                           absl::Span<index_t const> edges);
+
+  // `insert_curve` and `insert_curve_edges`, all or nothing, for a curve the background
+  // carries nothing of (never inserted, or removed since). When the call throws (a point
+  // outside the background, memory exhausted, ...), what it did is undone before the
+  // exception passes on: every macro vertex and element naming `input` is removed, and the
+  // splits are undone (`EdgedCurveModifier<1>::undo_splits`): the background's vertices,
+  // edges, numbering, lists around vertices and macro information are as before the call.
+  // Undoing costs O(vertices + edges) of the background; a call that succeeds costs what
+  // `insert_curve` does plus a note per background edge of before the call that it splits.
+  // Should undoing fail too (memory still exhausted), its exception passes on instead and
+  // the background is left part-way.
+  ElementInsertionInfo insert_new_curve(EdgedCurve<1> const& input);
+  ElementInsertionInfo insert_new_curve_edges(EdgedCurve<1> const& input,
+                                              absl::Span<index_t const> edges);
 
   // Removes the input curve `input` (found by its uuid) from the background, the inverse of
   // its insertions:

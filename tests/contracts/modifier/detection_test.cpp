@@ -43,23 +43,56 @@ struct EditedCurve {
     auto const& ends = curve.edge_vertices(edge);
     return std::max(curve.point(ends[0]).value(0), curve.point(ends[1]).value(0));
   }
-  // What the lookup promises: `initial` when it is live and contains x, otherwise the live
-  // edge with the smallest (lower end, index) that contains x.
+  // What the lookup promises, by brute force: when x lies within the tolerance (exactly)
+  // of an end of a live edge, an edge ending at the nearest such end (of equally near
+  // ones, the smaller coordinate, then the smaller index): `initial` when it is one,
+  // otherwise the first by (lower end, index). Else the live edge holding x strictly
+  // inside, `initial` when it does, otherwise the first by (lower end, index).
   std::optional<index_t> brute_force(double x, index_t initial) const {
-    auto const contains = [&](index_t edge) {
-      return !curve.is_edge_detached(edge) && lower(edge) <= x + GEOMETRIC_TOLERANCE &&
-             upper(edge) >= x - GEOMETRIC_TOLERANCE;
+    auto const live = [&](index_t edge) {
+      return edge < curve.nb_edges() && !curve.is_edge_detached(edge);
     };
-    if (initial < curve.nb_edges() && contains(initial)) return initial;
-    std::optional<index_t> best;
-    double best_lower = HUGE_VAL;
+    auto const first_in_order = [&](auto&& accepts) {
+      std::optional<index_t> best;
+      for (index_t edge = 0; edge < curve.nb_edges(); ++edge) {
+        if (live(edge) && accepts(edge) &&
+            (!best || lower(edge) < lower(*best) ||
+             (lower(edge) == lower(*best) && edge < *best))) {
+          best = edge;
+        }
+      }
+      return best;
+    };
+    auto snap = velk::NO_ID;
     for (index_t edge = 0; edge < curve.nb_edges(); ++edge) {
-      if (contains(edge) && (!best || lower(edge) < best_lower)) {
-        best = edge;
-        best_lower = lower(edge);
+      if (!live(edge)) continue;
+      for (auto const vertex : curve.edge_vertices(edge)) {
+        auto const vertex_x = curve.point(vertex).value(0);
+        if (!velk::within_tolerance(x, vertex_x)) continue;
+        if (snap == velk::NO_ID) {
+          snap = vertex;
+          continue;
+        }
+        auto const snap_x = curve.point(snap).value(0);
+        auto const to_vertex = velk::distance(x, vertex_x);
+        auto const to_snap = velk::distance(x, snap_x);
+        if (to_vertex < to_snap || (to_vertex == to_snap &&
+                                    (vertex_x < snap_x || (vertex_x == snap_x && vertex < snap)))) {
+          snap = vertex;
+        }
       }
     }
-    return best;
+    if (snap != velk::NO_ID) {
+      auto const ends_at_snap = [&](index_t edge) {
+        auto const& ends = curve.edge_vertices(edge);
+        return ends[0] == snap || ends[1] == snap;
+      };
+      if (live(initial) && ends_at_snap(initial)) return initial;
+      return first_in_order(ends_at_snap);
+    }
+    auto const holds = [&](index_t edge) { return lower(edge) < x && x < upper(edge); };
+    if (live(initial) && holds(initial)) return initial;
+    return first_in_order(holds);
   }
   std::vector<index_t> live_edges() const {
     std::vector<index_t> live;
@@ -99,8 +132,15 @@ TEST(FindContainingEdge, AgreesWithABruteForceScanThroughLongRunsOfEdits) {
         edited.modifier.clean_edges();
         edited.modifier.clean_vertices();
       }
-      for (int query = 0; query < 2; ++query) {
-        auto const x = unit(random) * 22.0 - 1.0;
+      for (int query = 0; query < 4; ++query) {
+        // Anywhere, or at an end of a live edge give or take 0, 0.5, 1 or 1.5 tolerances.
+        auto x = unit(random) * 22.0 - 1.0;
+        if (query >= 2) {
+          auto const now_live = edited.live_edges();
+          auto const& ends = edited.curve.edge_vertices(now_live[random() % now_live.size()]);
+          x = edited.curve.point(ends[random() % 2]).value(0) +
+              0.5 * GEOMETRIC_TOLERANCE * (static_cast<int>(random() % 7) - 3);
+        }
         // The original edge 0 (soon stale), or any index, in range or not.
         index_t const initial = query == 0 ? 0 : random() % (edited.curve.nb_edges() + 3);
         ASSERT_EQ(edited.find(x, initial), edited.brute_force(x, initial))
@@ -116,8 +156,8 @@ TEST(FindContainingEdge, StartsFromAnyInitialEdge) {
   EXPECT_EQ(edited.find(0.25, 0), 2u);     // detached
   EXPECT_EQ(edited.find(0.75, 99), 3u);    // out of range
   EXPECT_EQ(edited.find(1.5, velk::NO_ID), 1u);
-  EXPECT_EQ(edited.find(1.0, 1), 1u);  // the initial edge contains it
-  EXPECT_EQ(edited.find(1.0, 0), 3u);  // otherwise the smallest lower end
+  EXPECT_EQ(edited.find(1.0, 1), 1u);  // the initial edge ends at vertex 1, at 1.0
+  EXPECT_EQ(edited.find(1.0, 0), 3u);  // otherwise the first edge ending there
   EXPECT_EQ(edited.find(2.5, 1), std::nullopt);
   EXPECT_EQ(edited.find(std::nan(""), 1), std::nullopt);
   EXPECT_EQ(edited.find(HUGE_VAL, 1), std::nullopt);
@@ -160,12 +200,18 @@ TEST(SnappingDetection, SnapsWithinTheToleranceOntoTheNearerVertex) {
   EXPECT_EQ(snapping_detection<1>(curve, 0, at(0.5)), std::nullopt);
   EXPECT_EQ(snapping_detection<1>(curve, 0, at(std::nan(""))), std::nullopt);
 
-  // Both ends within the tolerance: the nearer one, the first on a tie.
+  // Both ends within the tolerance: the nearer one; on an exact tie (0.75e-8 is half of
+  // 1.5e-8 in doubles too) the one at the smaller coordinate, whichever way the edge runs;
+  // at one coordinate, the smaller index.
   EditedCurve tiny{{0.0, 1.5 * GEOMETRIC_TOLERANCE, 5.0, 5.0}};
+  auto const backwards = tiny.builder.create_edge(1, 0);
+  auto const zero_backwards = tiny.builder.create_edge(3, 2);
   EXPECT_EQ(snapping_detection<1>(tiny.curve, 0, at(GEOMETRIC_TOLERANCE)), 1);
   EXPECT_EQ(snapping_detection<1>(tiny.curve, 0, at(0.5 * GEOMETRIC_TOLERANCE)), 0);
   EXPECT_EQ(snapping_detection<1>(tiny.curve, 0, at(0.75 * GEOMETRIC_TOLERANCE)), 0);
+  EXPECT_EQ(snapping_detection<1>(tiny.curve, backwards, at(0.75 * GEOMETRIC_TOLERANCE)), 1);
   EXPECT_EQ(snapping_detection<1>(tiny.curve, 2, at(5.0)), 0);  // zero length
+  EXPECT_EQ(snapping_detection<1>(tiny.curve, zero_backwards, at(5.0)), 1);
 
   EXPECT_EQ(thrown_message([&] { snapping_detection<1>(curve, 2, at(0.0)); }),
             "[detail::snapping_detection] edge index 2 is out of range (2 edges)");

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <map>
-#include <optional>
 #include <random>
 #include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -22,15 +22,17 @@ class Reference {
   }
   void remove(index_t edge) { intervals_.erase(edge); }
 
-  // The kept edge with the smallest (lower end, index) whose widened interval holds x.
-  std::optional<index_t> find(double x, double tolerance) const {
-    std::optional<std::pair<double, index_t>> best;
+  // The kept edges whose interval meets [low, high], in (lower end, index) order.
+  std::vector<index_t> overlapping(double low, double high) const {
+    std::vector<std::pair<double, index_t>> found;
     for (auto const& [edge, interval] : intervals_) {
-      if (interval.first > x + tolerance || interval.second < x - tolerance) continue;
-      if (!best || std::make_pair(interval.first, edge) < *best) best = {interval.first, edge};
+      if (interval.first <= high && interval.second >= low)
+        found.emplace_back(interval.first, edge);
     }
-    if (!best) return std::nullopt;
-    return best->second;
+    std::sort(found.begin(), found.end());
+    std::vector<index_t> edges;
+    for (auto const& entry : found) edges.push_back(entry.second);
+    return edges;
   }
 
   std::map<index_t, std::pair<double, double>> const& intervals() const { return intervals_; }
@@ -55,7 +57,9 @@ class EdgePositionIndexTest : public ::testing::TestWithParam<unsigned> {
       auto x = std::uniform_real_distribution<double>{-1.0, 65.0}(random_);
       if (query % 2 == 0) x = static_cast<double>(random_() % 64);
       auto const tolerance = query % 3 == 0 ? 0.5 : 1e-8;
-      ASSERT_EQ(index_.find(x, tolerance), reference_.find(x, tolerance)) << "x = " << x;
+      ASSERT_EQ(overlapping(x - tolerance, x + tolerance),
+                reference_.overlapping(x - tolerance, x + tolerance))
+          << "x = " << x;
     }
   }
 
@@ -74,6 +78,19 @@ class EdgePositionIndexTest : public ::testing::TestWithParam<unsigned> {
     reference_.remove(edge);
     reference_.assign(first, start, x);
     reference_.assign(second, x, end);
+  }
+
+  // The edges the index finds, each with the interval it was given.
+  std::vector<index_t> overlapping(double low, double high) const {
+    std::vector<EdgePositionIndex::Interval> intervals;
+    index_.overlapping(low, high, intervals);
+    std::vector<index_t> edges;
+    for (auto const& interval : intervals) {
+      auto const& given = reference_.intervals().at(interval.edge);
+      EXPECT_EQ(std::make_pair(interval.lower, interval.upper), given) << interval.edge;
+      edges.push_back(interval.edge);
+    }
+    return edges;
   }
 
   std::mt19937_64 random_;
@@ -127,12 +144,13 @@ TEST_P(EdgePositionIndexTest, AnswersAsABruteForceScanThroughGrowthEditsAndShrin
     if (reference_.intervals().size() % 97 == 0) expect_same_answers();
   }
   EXPECT_EQ(index_.size(), 0u);
-  EXPECT_EQ(index_.find(1.0, 100.0), std::nullopt);
+  EXPECT_TRUE(overlapping(-100.0, 100.0).empty());
 
   // Cleared and used again.
   index_.clear();
   index_.assign(3, 2.0, 1.0);
-  EXPECT_EQ(index_.find(1.5, 0.0), 3u);
+  reference_.assign(3, 2.0, 1.0);
+  EXPECT_EQ(overlapping(1.5, 1.5), std::vector<index_t>{3});
   EXPECT_FALSE(index_.contains(2));
 }
 
