@@ -102,17 +102,29 @@ typename MacroListAttribute<Entry>::Node* MacroListAttribute<Entry>::allocate(
 template <typename Entry>
 void MacroListAttribute<Entry>::drop_caches(Node const* node) const {
   if (node->cached == 0) return;
-  caches_.erase(node);
+  auto& slot = caches_[node->cached - 1];
+  slot.caches.reset();
+  slot.next_free = free_cache_slot_;
+  free_cache_slot_ = node->cached;
   node->cached = 0;
 }
 
 template <typename Entry>
 typename MacroListAttribute<Entry>::Caches& MacroListAttribute<Entry>::caches_of(
     Node const* node) const {
-  auto& caches = caches_[node];
-  if (!caches) caches = std::make_unique<Caches>();
-  node->cached = 1;
-  return *caches;
+  if (node->cached != 0) return *caches_[node->cached - 1].caches;
+  // Both allocations before any change: a failure leaves the slots as they were.
+  auto caches = std::make_unique<Caches>();
+  if (free_cache_slot_ == 0) {
+    caches_.emplace_back();
+    free_cache_slot_ = static_cast<std::uint32_t>(caches_.size());
+  }
+  auto const number = free_cache_slot_;
+  auto& slot = caches_[number - 1];
+  free_cache_slot_ = slot.next_free;
+  slot.caches = std::move(caches);
+  node->cached = number;
+  return *slot.caches;
 }
 
 template <typename Entry>
@@ -323,7 +335,7 @@ std::size_t MacroListAttribute<Entry>::find(index_t element, MacroKey key, std::
       found != MacroInfo::NOT_FOUND || (near_low == 0 && near_high == size)) {
     return found;
   }
-  Caches* caches = node->cached != 0 ? caches_.find(node)->second.get() : nullptr;
+  Caches* caches = node->cached != 0 ? caches_[node->cached - 1].caches.get() : nullptr;
   if (caches == nullptr || caches->positions.empty()) {
     auto const [low, high] = window(size <= LONG_LIST ? size : LONG_LIST / 2);
     // Only the entries beyond the near window are left to scan.
@@ -377,12 +389,17 @@ bool MacroListAttribute<Entry>::same_entries(index_t first, index_t second) cons
 
 template <typename Entry>
 std::size_t MacroListAttribute<Entry>::memory_bytes() const {
-  std::size_t bytes = lists_.capacity() * sizeof(Node*) + meshes_.capacity() * sizeof(uuid) +
-                      mesh_numbers_.capacity() * (sizeof(uuid) + sizeof(std::uint32_t) + 1) +
-                      pool_.bytes_in_use() + unpooled_bytes_;
-  for (auto const& [node, caches] : caches_) {
-    bytes += sizeof(Caches) + caches->entries.capacity() * sizeof(Entry) +
-             caches->positions.capacity() * sizeof(std::uint32_t);
+  // A number of a mesh takes a bucket and a node: its link, its value and its saved hash.
+  std::size_t bytes =
+      lists_.capacity() * sizeof(Node*) + meshes_.capacity() * sizeof(uuid) +
+      mesh_numbers_.bucket_count() * sizeof(void*) +
+      mesh_numbers_.size() *
+          (sizeof(void*) + sizeof(std::pair<uuid const, std::uint32_t>) + sizeof(std::size_t)) +
+      pool_.bytes_in_use() + unpooled_bytes_ + caches_.capacity() * sizeof(CacheSlot);
+  for (auto const& slot : caches_) {
+    if (!slot.caches) continue;
+    bytes += sizeof(Caches) + slot.caches->entries.capacity() * sizeof(Entry) +
+             slot.caches->positions.capacity() * sizeof(std::uint32_t);
   }
   return bytes;
 }

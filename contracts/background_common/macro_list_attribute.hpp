@@ -10,9 +10,12 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include <absl/container/flat_hash_map.h>
+#include <absl/hash/hash.h>
 #include <absl/types/span.h>
 
 #include <background_common/macro_info.hpp>
@@ -30,8 +33,8 @@ namespace velk::internal {
 template <typename Entry>
 class MacroListAttribute final : public AttributeBase {
   struct Caches;
-  // A list: its holders, size and room, whether it has caches, then its keys, stored right
-  // after the header.
+  // A list: its holders, size and room, the number of its caches' slot plus one (0: none),
+  // then its keys, stored right after the header.
   struct Node {
     std::uint32_t holders;
     std::uint32_t size;
@@ -137,9 +140,17 @@ class MacroListAttribute final : public AttributeBase {
   std::size_t memory_bytes() const;
 
  private:
+  // A slot of `caches_`: the caches of one node, or the next free slot plus one (0: none).
+  struct CacheSlot {
+    std::unique_ptr<Caches> caches;
+    std::uint32_t next_free{0};
+  };
+
   Node* allocate(std::uint32_t capacity);
   void destroy(Node* node);
+  // Frees the caches of `node`, if any; allocates nothing.
   void drop_caches(Node const* node) const;
+  // The caches of `node`, made empty when it has none.
   Caches& caches_of(Node const* node) const;
   void release(Node* node) {
     if (node != nullptr && --node->holders == 0) destroy(node);
@@ -154,10 +165,15 @@ class MacroListAttribute final : public AttributeBase {
   NodePool pool_;
   std::size_t unpooled_bytes_{0};
   std::vector<Node*> lists_;
-  // The caches of the nodes that have some (`Node::cached`).
-  mutable absl::flat_hash_map<Node const*, std::unique_ptr<Caches>> caches_;
+  // The caches of the nodes that have some, by slot (`Node::cached`), the free slots
+  // chained from `free_cache_slot_` (the first free slot plus one; 0: none). Neither these
+  // nor the numbers of the meshes are in Abseil hash tables: one of this Abseil whose growth
+  // runs out of memory is left broken, where an insertion that fails so must leave the lists
+  // whole and removable.
+  mutable std::vector<CacheSlot> caches_;
+  mutable std::uint32_t free_cache_slot_{0};
   std::vector<uuid> meshes_;
-  absl::flat_hash_map<uuid, std::uint32_t> mesh_numbers_;
+  std::unordered_map<uuid, std::uint32_t, absl::Hash<uuid>> mesh_numbers_;
   // The mesh of the last `key` call: consecutive entries name the same mesh.
   std::optional<uuid> last_mesh_;
   std::uint32_t last_number_{0};
