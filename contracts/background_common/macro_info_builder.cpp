@@ -31,11 +31,17 @@ void MacroInfoBuilder::update_vertex(MultiMapping<index_t> const& mapping) {
   for (auto const vertex : mapping.second) {
     detail::check_index(vertex, vertices.size(), OPERATION, "vertex");
   }
-  auto const merged = vertices.merge(mapping.first, mapping.second);
-  for (std::size_t entry = 0; entry < merged.size(); ++entry) {
-    if (entry > 0 && merged[entry].mesh == merged[entry - 1].mesh) continue;
-    store.vertex_footprint->add(vertices.meshes()[merged[entry].mesh], mapping.first);
+  // The footprint first: should memory run out on the way, `mapping.first` is at worst a
+  // candidate of a mesh it does not carry (harmless), never a carrier the footprint misses.
+  // Its own meshes are recorded already.
+  for (auto const vertex : mapping.second) {
+    auto const list = vertices.keys(vertex);
+    for (std::size_t entry = 0; entry < list.size(); ++entry) {
+      if (entry > 0 && list[entry].mesh == list[entry - 1].mesh) continue;
+      store.vertex_footprint->add(vertices.meshes()[list[entry].mesh], mapping.first);
+    }
   }
+  vertices.merge(mapping.first, mapping.second);
 }
 
 void MacroInfoBuilder::update_vertices(absl::Span<MultiMapping<index_t> const> mappings) {
@@ -104,13 +110,7 @@ void remove_entries(MacroListAttribute<Entry>& lists, std::vector<index_t> const
                     uuid const& mesh_id, std::vector<std::pair<index_t, index_t>>& removed) {
   auto const key = lists.find_key(mesh_id, 0);
   if (!key) return;  // no list ever named the mesh
-  typename MacroListAttribute<Entry>::Removal removal{lists};
-  for (auto const element : candidates) {
-    if (element >= lists.size()) continue;
-    if (auto const count = removal.remove(element, key->mesh); count > 0) {
-      removed.emplace_back(element, count);
-    }
-  }
+  lists.remove_mesh(candidates, key->mesh, removed);
 }
 
 }  // namespace

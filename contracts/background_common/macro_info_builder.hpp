@@ -62,7 +62,9 @@ class VELK_BACKGROUND_COMMON_API MacroInfoBuilder {
   // Removes every macro vertex and every macro element of the input mesh `mesh_id` from
   // every list that holds one (detached elements included; the other entries keep their
   // order), and forgets the mesh. Costs in proportion to the elements that carried it,
-  // found through the store's footprint; a mesh never added changes nothing.
+  // found through the store's footprint; a mesh never added changes nothing. Should memory
+  // run out part-way (`std::bad_alloc`), each list has lost all or none of the mesh's
+  // entries and the store is whole: calling it again completes the removal.
   MacroInfoRemoval remove_macro_mesh(uuid const& mesh_id);
 
  protected:

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <new>
 
-#include <absl/container/flat_hash_set.h>
+#include <background_common/integer_set.hpp>
 
 namespace velk::internal {
 namespace {
@@ -30,6 +31,10 @@ std::uint32_t grown(std::uint32_t size) { return size + std::max<std::uint32_t>(
 // nearby entries is cheaper than a table's scattered reads.
 constexpr std::size_t NEAR_HINT = 16;
 constexpr std::size_t LONG_LIST = 4096;
+
+// A merge of up to this many entries in all finds repeats by scanning what it kept; a longer
+// one hashes them.
+constexpr std::size_t SHORT_MERGE = 32;
 
 // The slot of `key` in a table of 2^bits slots (Fibonacci hashing of both numbers).
 std::size_t slot_of(MacroKey key, unsigned bits) {
@@ -227,14 +232,24 @@ void MacroListAttribute<Entry>::share(index_t receiving, index_t source) {
 template <typename Entry>
 absl::Span<MacroKey const> MacroListAttribute<Entry>::merge(index_t target,
                                                             absl::Span<index_t const> others) {
+  auto const own = keys(target);
+  auto total = own.size();
+  for (auto const other : others) total += keys(other).size();
+  // All the room first, so that nothing allocates once the lists are read. No key packs to
+  // the set's empty mark: no entry has the index NO_ID.
   std::vector<MacroKey> merged;
-  absl::flat_hash_set<std::uint64_t> seen;
-  auto const append_new = [&merged, &seen](absl::Span<MacroKey const> list) {
+  merged.reserve(total);
+  IntegerSet<std::uint64_t> seen;
+  bool const hashed = total > SHORT_MERGE;
+  if (hashed) seen.reserve(total);
+  auto const append_new = [&merged, &seen, hashed](absl::Span<MacroKey const> list) {
     for (auto const key : list) {
-      if (seen.insert(key.packed()).second) merged.push_back(key);
+      if (hashed ? seen.insert(key.packed())
+                 : std::find(merged.begin(), merged.end(), key) == merged.end()) {
+        merged.push_back(key);
+      }
     }
   };
-  auto const own = keys(target);
   append_new(own);
   for (auto const other : others) append_new(keys(other));
   if (merged.size() == own.size() && std::equal(merged.begin(), merged.end(), own.begin())) {
@@ -252,49 +267,66 @@ absl::Span<MacroKey const> MacroListAttribute<Entry>::merge(index_t target,
 }
 
 template <typename Entry>
-MacroListAttribute<Entry>::Removal::~Removal() {
-  for (auto const& [node, replacement] : replaced_) lists_.release(node);
-}
-
-template <typename Entry>
-index_t MacroListAttribute<Entry>::Removal::remove(index_t element, std::uint32_t mesh) {
-  auto& slot = lists_.lists_[element];
-  auto* const node = slot;
-  if (node == nullptr) return 0;
-  if (auto const found = replaced_.find(node); found != replaced_.end()) {
-    auto* const replacement = found->second.first;
-    if (replacement != nullptr) ++replacement->holders;
-    slot = replacement;
-    lists_.release(node);  // the removal still holds it
-    return found->second.second;
-  }
-  auto* const keys = node->keys();
+void MacroListAttribute<Entry>::remove_mesh(absl::Span<index_t const> elements, std::uint32_t mesh,
+                                            std::vector<std::pair<index_t, index_t>>& removed) {
   auto const is_removed = [mesh](MacroKey key) { return key.mesh == mesh; };
-  auto const count = static_cast<index_t>(std::count_if(keys, keys + node->size, is_removed));
-  if (count == 0) return 0;
-  if (node->holders == 1) {
+  auto const count_in = [&is_removed](Node const* node) {
+    return static_cast<index_t>(std::count_if(node->keys(), node->keys() + node->size, is_removed));
+  };
+  // The room first: once a list changes, recording it cannot fail.
+  removed.reserve(removed.size() + elements.size());
+  std::vector<std::pair<Node*, index_t>> shared;
+  shared.reserve(elements.size());
+  // A list held once is changed in place; shared lists are gathered, by node.
+  for (auto const element : elements) {
+    if (element >= lists_.size()) continue;
+    auto* const node = lists_[element];
+    if (node == nullptr) continue;
+    if (node->holders > 1) {
+      shared.emplace_back(node, element);
+      continue;
+    }
+    auto const count = count_in(node);
+    if (count == 0) continue;
+    auto* const keys = node->keys();
     node->size =
         static_cast<std::uint32_t>(std::remove_if(keys, keys + node->size, is_removed) - keys);
-    lists_.drop_caches(node);
+    drop_caches(node);
     if (node->size == 0) {
-      lists_.destroy(node);
-      slot = nullptr;
+      destroy(node);
+      lists_[element] = nullptr;
     }
-    return count;
+    removed.emplace_back(element, count);
   }
-  // Held until the removal ends (the destructor releases it), whatever throws below.
-  auto& [replacement, removed] = replaced_.try_emplace(node, nullptr, count).first->second;
-  ++node->holders;
-  if (count < node->size) {
-    auto* const copy = lists_.allocate(node->size - count);
-    copy->size = static_cast<std::uint32_t>(
-        std::remove_copy_if(keys, keys + node->size, copy->keys(), is_removed) - copy->keys());
-    copy->holders = 1;
-    replacement = copy;
+  // Each shared list is replaced once, for all the elements that hold it (null when emptied).
+  std::sort(shared.begin(), shared.end(), [](auto const& lhs, auto const& rhs) {
+    return lhs.first != rhs.first ? std::less<Node*>{}(lhs.first, rhs.first)
+                                  : lhs.second < rhs.second;
+  });
+  for (std::size_t begin = 0, end = 0; begin < shared.size(); begin = end) {
+    auto* const node = shared[begin].first;
+    end = begin + 1;
+    while (end < shared.size() && shared[end].first == node) ++end;
+    auto const count = count_in(node);
+    if (count == 0) continue;
+    Node* replacement = nullptr;
+    if (count < node->size) {
+      // The only allocation: should it fail, this list and those after it are as they were.
+      replacement = allocate(node->size - count);
+      replacement->size =
+          static_cast<std::uint32_t>(std::remove_copy_if(node->keys(), node->keys() + node->size,
+                                                         replacement->keys(), is_removed) -
+                                     replacement->keys());
+    }
+    for (auto at = begin; at < end; ++at) {
+      auto const element = shared[at].second;
+      if (at > begin && element == shared[at - 1].second) continue;  // listed twice
+      if (replacement != nullptr) ++replacement->holders;
+      lists_[element] = replacement;
+      removed.emplace_back(element, count);
+      release(node);  // the last holder frees it: nothing reads it after
+    }
   }
-  slot = replacement;
-  lists_.release(node);
-  return removed;
 }
 
 namespace {
@@ -461,25 +493,36 @@ std::shared_ptr<AttributeBase> MacroListAttribute<Entry>::clone() const {
   copy->meshes_ = meshes_;
   copy->mesh_numbers_ = mesh_numbers_;
   copy->lists_.assign(lists_.size(), nullptr);
-  // One copy per list, held by the same elements as the original (only a shared list needs
-  // looking up).
-  absl::flat_hash_map<Node const*, Node*> copies;
+  // One copy per list, held by the same elements as the original: a list held once is
+  // copied at once, the shared ones are gathered by node first.
+  auto& target = *copy;
+  auto* const slots = target.lists_.data();
+  auto const copy_of = [&target](Node const* node) {
+    auto* const copied = target.allocate(node->size);
+    std::memcpy(copied->keys(), node->keys(), std::size_t{node->size} * sizeof(MacroKey));
+    copied->size = node->size;
+    return copied;
+  };
+  std::vector<std::pair<Node const*, index_t>> shared;
   for (std::size_t element = 0; element < lists_.size(); ++element) {
     auto const* node = lists_[element];
     if (node == nullptr) continue;
-    Node* copied = nullptr;
     if (node->holders > 1) {
-      auto& shared = copies[node];
-      if (shared == nullptr) shared = copy->allocate(node->size);
-      copied = shared;
-    } else {
-      copied = copy->allocate(node->size);
+      shared.emplace_back(node, static_cast<index_t>(element));
+      continue;
     }
-    if (copied->holders++ == 0) {
-      std::memcpy(copied->keys(), node->keys(), std::size_t{node->size} * sizeof(MacroKey));
-      copied->size = node->size;
-    }
-    copy->lists_[element] = copied;
+    auto* const copied = copy_of(node);
+    copied->holders = 1;
+    slots[element] = copied;
+  }
+  std::sort(shared.begin(), shared.end(), [](auto const& lhs, auto const& rhs) {
+    return std::less<Node const*>{}(lhs.first, rhs.first);
+  });
+  Node* copied = nullptr;
+  for (std::size_t at = 0; at < shared.size(); ++at) {
+    if (at == 0 || shared[at].first != shared[at - 1].first) copied = copy_of(shared[at].first);
+    ++copied->holders;
+    slots[shared[at].second] = copied;
   }
   return copy;
 }

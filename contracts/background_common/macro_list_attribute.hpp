@@ -14,7 +14,6 @@
 #include <utility>
 #include <vector>
 
-#include <absl/container/flat_hash_map.h>
 #include <absl/hash/hash.h>
 #include <absl/types/span.h>
 
@@ -30,6 +29,12 @@ namespace velk::internal {
 // The uuid of each input mesh is kept once, in the attribute's table of meshes. The manager
 // drives growth, renumbering and cloning (a clone copies every list, keeping which elements
 // share one). Reads may fill a node's caches: not thread-safe, not even for reads.
+//
+// When memory runs out (`std::bad_alloc`), every operation but `remove_mesh` leaves the lists
+// as they were, and `remove_mesh` leaves the lists it did not reach as they were: each list
+// stays whole and each count right, so that what an insertion cut short wrote can still be
+// removed. Hence no Abseil hash table here: one of this Abseil whose growth runs out of
+// memory is left broken.
 template <typename Entry>
 class MacroListAttribute final : public AttributeBase {
   struct Caches;
@@ -109,25 +114,13 @@ class MacroListAttribute final : public AttributeBase {
   // lists, in the order met; returns that list.
   absl::Span<MacroKey const> merge(index_t target, absl::Span<index_t const> others);
 
-  // What one removal of a mesh did to the lists it met: the list that replaced each shared
-  // one, so that every element that held a list holds the same replacement.
-  class Removal {
-   public:
-    explicit Removal(MacroListAttribute& lists) : lists_{lists} {}
-    ~Removal();
-    Removal(Removal const&) = delete;
-    Removal& operator=(Removal const&) = delete;
-
-    // Takes the entries of mesh `mesh` off the list of `element`, the others keeping their
-    // order; returns how many it took.
-    index_t remove(index_t element, std::uint32_t mesh);
-
-   private:
-    MacroListAttribute& lists_;
-    // Each shared list met, held until the removal ends (so that no new list takes its
-    // address meanwhile), with its replacement (null when emptied) and the count taken.
-    absl::flat_hash_map<Node*, std::pair<Node*, index_t>> replaced_;
-  };
+  // Takes the entries of mesh number `mesh` off the lists of `elements` (indices past the
+  // end are skipped; an element listed twice loses them once), the other entries keeping
+  // their order; appends each element that lost some, with how many, to `removed`. Elements
+  // that share a list go on sharing one. Should memory run out, the lists not yet reached
+  // are as they were, and `removed` names those that were.
+  void remove_mesh(absl::Span<index_t const> elements, std::uint32_t mesh,
+                   std::vector<std::pair<index_t, index_t>>& removed);
 
   // A position of `key` in the list of `element`, or `MacroInfo::NOT_FOUND`; see
   // `MacroInfo::find_macro_element`.
@@ -166,10 +159,7 @@ class MacroListAttribute final : public AttributeBase {
   std::size_t unpooled_bytes_{0};
   std::vector<Node*> lists_;
   // The caches of the nodes that have some, by slot (`Node::cached`), the free slots
-  // chained from `free_cache_slot_` (the first free slot plus one; 0: none). Neither these
-  // nor the numbers of the meshes are in Abseil hash tables: one of this Abseil whose growth
-  // runs out of memory is left broken, where an insertion that fails so must leave the lists
-  // whole and removable.
+  // chained from `free_cache_slot_` (the first free slot plus one; 0: none).
   mutable std::vector<CacheSlot> caches_;
   mutable std::uint32_t free_cache_slot_{0};
   std::vector<uuid> meshes_;
