@@ -58,12 +58,16 @@ python: deps
 # Further workflows, each in a build directory of its own: benchmarks, sanitizer runs, fuzzing.
 # ---------------------------------------------------------------------------------------------
 
-# Benchmarks (Release, in build-bench/): the suite with a summary table, raw JSON in
-# bench/results/, and the W2 scaling plot redrawn in docs/bench-scaling.png; then the Python
-# binding's overhead on one insert of a 10^6-point curve.
-# `make bench QUICK=1` runs the small sizes only.
+# Benchmarks (Release, in build-bench/): the suite with a summary table (the whole jobs against
+# Boost.ICL in both its configurations among them), raw JSON in bench/results/, and the W2
+# scaling plot redrawn in docs/bench-scaling.png; the tool on large jobs (scripts/bench-tool);
+# then the Python binding's overhead on one insert of a 10^6-point curve.
+# `make bench QUICK=1` runs the small sizes only; `make bench BASELINE=DIR` runs the binaries
+# of another build (DIR/bin/, e.g. a Release build of main) in turn with these.
+BASELINE ?=
 bench: deps
-	scripts/bench $(if $(filter 1 yes true,$(QUICK)),--quick,)
+	scripts/bench $(if $(filter 1 yes true,$(QUICK)),--quick,) $(if $(BASELINE),--baseline $(BASELINE),)
+	scripts/bench-tool $(if $(filter 1 yes true,$(QUICK)),--runs 1 heavy-100 identical-20000 zigzag-20000 rows-20000,) $(if $(BASELINE),--baseline $(BASELINE)/bin/velk-background-line,)
 	scripts/bench-python $(if $(filter 1 yes true,$(QUICK)),--quick,)
 
 # Every test again under AddressSanitizer and UndefinedBehaviorSanitizer (preset asan,

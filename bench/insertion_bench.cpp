@@ -9,6 +9,7 @@
 // contenders, and its process's peak resident memory.
 #include <benchmark/benchmark.h>
 
+#include "support/icl_whole_jobs.hpp"
 #include "support/process.hpp"
 #include "support/workload_cache.hpp"
 
@@ -48,39 +49,9 @@ void W1_insert_clean_velk(benchmark::State& state) {
   state.counters["log_lines"] = static_cast<double>(log_lines);
 }
 
-// Times `insert(map)` on a map made by `make_background()` outside the clock, every
-// iteration; reports the costs and returns the summary of the first result.
-template <typename MakeBackground, typename Insert>
-PartitionSummary time_icl_insertions(benchmark::State& state, MakeBackground const& make_background,
-                                     Insert const& insert) {
-  PartitionSummary summary;
-  bool summarized = false;
-  RegionTimer timer;
-  for (auto _ : state) {
-    IclMap map = make_background();
-    timer.start();
-    insert(map);
-    auto const wall = timer.stop();
-    state.SetIterationTime(wall);
-    if (!summarized) {
-      summary = icl_summarize(map);
-      summarized = true;
-    }
-  }
-  report_region_costs(state, timer);
-  return summary;
-}
-
-// W1 with Boost.ICL: the background's pieces are in the map before the clock starts.
-void W1_insert_icl(benchmark::State& state) {
-  auto const size = many_curves_size(state.range(0), state.range(1));
-  auto const& w1 = cached_many_curves(size);
-  auto const background = icl_unit_chain(size.background_edges);
-  auto const summary = time_icl_insertions(
-      state, [&background] { return IclMap{background}; },
-      [&w1](IclMap& map) { icl_insert_many_curves(map, w1.workload); });
-  report_summary(state, summary, w1.workload.nb_input_edges());
-}
+// W1 and W2 with Boost.ICL: the background's pieces are in the map before the clock starts.
+void W1_insert_icl(benchmark::State& state) { icl_w1_whole_job(state); }
+void W2_insert_icl(benchmark::State& state) { icl_w2_whole_job(state); }
 
 // W2 with the library: one `insert_curve` of the whole curve.
 void W2_insert_velk(benchmark::State& state) {
@@ -106,23 +77,6 @@ void W2_insert_velk(benchmark::State& state) {
   report_region_costs(state, timer);
   report_summary(state, summary, nb_edges);
   state.counters["macro_bytes_per_edge"] = macro_bytes;
-}
-
-// W2 with Boost.ICL.
-void W2_insert_icl(benchmark::State& state) {
-  auto const nb_edges = static_cast<std::uint32_t>(state.range(0));
-  auto const& xs = cached_long_curve(nb_edges).xs;
-  auto const summary = time_icl_insertions(
-      state,
-      [] {
-        IclMap map;
-        icl_add(map, 0.0, 1.0, ICL_BACKGROUND_TAG);
-        return map;
-      },
-      [&xs, nb_edges](IclMap& map) {
-        for (std::uint32_t e = 0; e < nb_edges; ++e) icl_add(map, xs[e], xs[e + 1], e);
-      });
-  report_summary(state, summary, nb_edges);
 }
 
 // The peak memory of a process that builds nothing: the floor under every other figure.

@@ -14,15 +14,6 @@ namespace {
 
 using namespace velk::bench;
 
-void report(benchmark::State& state, std::uint64_t queries, std::uint64_t pieces,
-            std::uint64_t empty, ContentChecksum const& checksum) {
-  state.counters["items"] = static_cast<double>(queries);
-  state.counters["pieces"] = static_cast<double>(pieces);
-  state.counters["empty_answers"] = static_cast<double>(empty);
-  state.counters["checksum"] = checksum.value();
-  state.counters["peak_rss_MiB"] = peak_rss_mib();
-}
-
 // Times every query through `answer`, every iteration, and reports the costs;
 // `nb_pieces(chain)` counts the pieces of one answer.
 template <typename Queries, typename Answer, typename NbPieces>
@@ -56,25 +47,12 @@ void W3_path_query_velk(benchmark::State& state) {
       [&line](auto const& query) { return line.macro_edge_path(query.vertices, query.macro_edge); },
       [](auto const& chain) -> std::uint64_t { return chain ? chain->size() : 0; });
   // The answers once more, read back for the agreement check.
-  auto const& curve = background.curve();
-  ContentChecksum checksum;
-  std::uint64_t pieces = 0;
-  std::uint64_t empty = 0;
+  ChainSummary summary;
   for (std::uint64_t q = 0; q < queries.size(); ++q) {
     auto const chain = line.macro_edge_path(queries[q].vertices, queries[q].macro_edge);
-    if (!chain) {
-      ++empty;
-      continue;
-    }
-    for (std::uint64_t k = 0; k < chain->size(); ++k) {
-      auto const& vertices = curve.edge_vertices((*chain)[k]);
-      auto const a = x_of(curve, vertices[0]);
-      auto const b = x_of(curve, vertices[1]);
-      checksum.add_piece(q, k, std::min(a, b), std::max(a, b));
-    }
-    pieces += chain->size();
+    add_chain(summary, background.curve(), q, chain.value_or(std::vector<velk::index_t>{}));
   }
-  report(state, queries.size(), pieces, empty, checksum);
+  report_chains(state, queries.size(), summary);
 }
 
 void W3_path_query_icl(benchmark::State& state) {
@@ -94,18 +72,15 @@ void W3_path_query_icl(benchmark::State& state) {
   };
   time_queries(state, queries, answer,
                [](std::vector<Piece> const& chain) -> std::uint64_t { return chain.size(); });
-  ContentChecksum checksum;
-  std::uint64_t pieces = 0;
-  std::uint64_t empty = 0;
+  ChainSummary summary;
   for (std::uint64_t q = 0; q < queries.size(); ++q) {
     auto const chain = answer(queries[q]);
-    if (chain.empty()) ++empty;
+    if (chain.empty()) ++summary.empty;
     for (std::uint64_t k = 0; k < chain.size(); ++k) {
-      checksum.add_piece(q, k, chain[k]->first.lower(), chain[k]->first.upper());
+      summary.add_piece(q, k, chain[k]->first.lower(), chain[k]->first.upper());
     }
-    pieces += chain.size();
   }
-  report(state, queries.size(), pieces, empty, checksum);
+  report_chains(state, queries.size(), summary);
 }
 
 BENCHMARK(W3_path_query_velk)->Apply(w1_sizes)->UseManualTime()->Unit(benchmark::kMillisecond);

@@ -28,13 +28,13 @@ bool is_bare_unit_chain(velk::internal::BackgroundLine const& line, std::uint32_
       return false;
     }
     seen[static_cast<std::size_t>(x)] = true;
-    if (!line.macro_vertices(vertex).empty()) return false;
+    if (!line.macro_vertex_view(vertex).empty()) return false;
   }
   for (velk::index_t edge = 0; edge < curve.nb_edges(); ++edge) {
     auto const& ends = curve.edge_vertices(edge);
     if (curve.is_edge_detached(edge) ||
         std::abs(x_of(curve, ends[0]) - x_of(curve, ends[1])) != 1.0 ||
-        !line.macro_elements(edge).empty()) {
+        !line.macro_element_view(edge).empty()) {
       return false;
     }
   }

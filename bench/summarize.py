@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
 """Summarizes one run of the benchmark suite (the JSON files scripts/bench wrote).
 
-    bench/summarize.py RUN_DIR [--plot PNG] [--markdown MD]
+    bench/summarize.py RUN_DIR [--plot PNG] [--markdown MD] [--baseline BASELINE_DIR]
 
-Prints the table (median over repetitions of each benchmark's measured region), the agreement
-of the library with Boost.ICL on each shared workload, and the performance targets. Exits 1
-when the two contenders disagree on a workload, so that a wrong result never passes as fast.
+Prints the table (median over repetitions of each benchmark's measured region, or over the
+rounds of the whole jobs, which run once per process), the whole jobs against Boost.ICL in
+both its configurations, the agreement of the library with Boost.ICL on each shared
+workload, and the performance targets; with --baseline, the same benchmarks of another
+build run in turn with these, before and after. Exits 1 when the contenders disagree on a
+workload, so that a wrong result never passes as fast.
 """
 
 import argparse
@@ -29,7 +32,18 @@ FAMILIES = [
     ("W4_split_collapse_velk", None, "W4 split/collapse pairs on the W1 result", "pair"),
     ("process_baseline", None, "process doing nothing (memory floor)", None),
 ]
+# Whole jobs (bench/whole_job_bench.cpp): (family, ICL family, ICL default-intervals family,
+# label, unit of one item).
+WHOLE_FAMILIES = [
+    ("W1_whole_velk", "W1_whole_icl", "W1_whole_icl_default",
+     "W1 whole job: build each curve, insert it, clean", "input edge"),
+    ("W2_whole_velk", "W2_whole_icl", "W2_whole_icl_default",
+     "W2 whole job: build the curve of K edges, insert it, clean", "input edge"),
+    ("W3_whole_velk", "W3_whole_icl", "W3_whole_icl_default",
+     "W3 whole job: find each input edge's vertices, then every chain", "query"),
+]
 ICL_FAMILIES = {icl for _, icl, _, _ in FAMILIES if icl}
+WHOLE_FAMILY_NAMES = {name for entry in WHOLE_FAMILIES for name in entry[:3]}
 VELK_FAMILY_OF_ICL = {icl: velk for velk, icl, _, _ in FAMILIES if icl}
 # Counters that both contenders report and must agree on.
 AGREEMENT_COUNTERS = ["intervals", "pairs", "pieces", "empty_answers", "checksum"]
@@ -63,9 +77,26 @@ def load_runs(run_dir):
                 entry["iterations"].append(row)
     for entry in runs.values():
         if entry["median"] is None and entry["iterations"]:
-            # A single repetition: its only row is its median.
-            entry["median"] = entry["iterations"][0]
+            # Runs of one repetition each (a single one, or the rounds of a whole job): the
+            # median of each figure over them; the other counters are the first run's.
+            entry["median"] = median_row(entry["iterations"])
     return runs, context or {}
+
+
+MEDIAN_FIGURES = ["real_time", "cpu_time", "cpu_ms", "peak_rss_MiB", "page_faults",
+                  "macro_bytes_per_edge"]
+
+
+def median_row(rows):
+    row = dict(rows[0])
+    for figure in MEDIAN_FIGURES:
+        values = sorted(r[figure] for r in rows if figure in r)
+        if values:
+            middle = len(values) // 2
+            row[figure] = (values[middle] if len(values) % 2 else
+                           (values[middle - 1] + values[middle]) / 2)
+    row["rounds"] = len(rows)
+    return row
 
 
 def time_ns(row):
@@ -167,7 +198,7 @@ def spread(iterations):
 
 
 def other_rows(runs):
-    known = {family for family, _, _, _ in FAMILIES} | ICL_FAMILIES
+    known = {family for family, _, _, _ in FAMILIES} | ICL_FAMILIES | WHOLE_FAMILY_NAMES
     rows = []
     for (family, size), entry in sorted(runs.items()):
         if family in known or entry["median"] is None:
@@ -274,6 +305,147 @@ def targets(rows):
     return result
 
 
+def whole_rows(runs):
+    """The whole jobs, each beside both ICL configurations of the same size and rounds."""
+    rows = []
+    for velk, icl, default, label, unit in WHOLE_FAMILIES:
+        for size in sorted((size for fam, size in runs if fam == velk), key=size_key):
+            ours = runs[(velk, size)]["median"]
+            row = {"label": label, "size": size, "unit": unit, "ours": ours, "mismatch": []}
+            for key, family in (("icl", icl), ("default", default)):
+                entry = runs.get((family, size))
+                row[key] = entry["median"] if entry else None
+                if row[key] is None:
+                    continue
+                for counter in AGREEMENT_COUNTERS:
+                    if (counter in ours or counter in row[key]) and \
+                            ours.get(counter) != row[key].get(counter):
+                        row["mismatch"].append(f"{counter} ({family}): ours {ours.get(counter)} "
+                                               f"ICL {row[key].get(counter)}")
+            row["agree"] = None if row["icl"] is None else not row["mismatch"]
+            rows.append(row)
+    return rows
+
+
+def ratio_text(ours, theirs):
+    if not ours or not theirs:
+        return "-"
+    text = f"{time_ns(ours) / time_ns(theirs):.2f}"
+    if ours.get("cpu_ms") and theirs.get("cpu_ms"):
+        text += f" ({ours['cpu_ms'] / theirs['cpu_ms']:.2f})"
+    return text
+
+
+def print_whole_table(rows, out=sys.stdout, markdown=False):
+    header = ["whole job", "size", "rounds", "ours", "CPU ms", "ICL static", "CPU ms",
+              "ratio (CPU)", "ICL default", "CPU ms", "ratio (CPU)", "peak MiB ours / static / "
+              "default", "macro B/edge", "agree"]
+    lines = []
+    for row in rows:
+        ours, icl, default = row["ours"], row["icl"], row["default"]
+        peaks = " / ".join("-" if r is None or r.get("peak_rss_MiB") is None
+                           else f"{r['peak_rss_MiB']:.0f}" for r in (ours, icl, default))
+        lines.append([
+            row["label"], describe_size(row["size"]), str(ours.get("rounds", 1)),
+            format_time(time_ns(ours)), f"{ours.get('cpu_ms', float('nan')):.3g}",
+            format_time(time_ns(icl)) if icl else "-",
+            f"{icl['cpu_ms']:.3g}" if icl and "cpu_ms" in icl else "-",
+            ratio_text(ours, icl),
+            format_time(time_ns(default)) if default else "-",
+            f"{default['cpu_ms']:.3g}" if default and "cpu_ms" in default else "-",
+            ratio_text(ours, default), peaks,
+            "-" if ours.get("macro_bytes_per_edge") is None
+            else f"{ours['macro_bytes_per_edge']:.0f}",
+            {None: "-", True: "yes", False: "NO"}[row["agree"]],
+        ])
+    write_table(header, lines, out, markdown)
+
+
+def whole_targets(rows):
+    """(description, measured text, met or None when not measured) of the whole jobs."""
+    result = []
+
+    def row_of(label_prefix, size):
+        for row in rows:
+            if row["label"].startswith(label_prefix) and row["size"] == size:
+                return row
+        return None
+
+    def ratio_target(description, prefix, size, limit):
+        row = row_of(prefix, size)
+        if row is None or row["icl"] is None:
+            result.append((description, "not measured in this run", None))
+            return
+        ratio = time_ns(row["ours"]) / time_ns(row["icl"])
+        text = f"ratio {ratio:.2f} (limit {limit})"
+        if row["ours"].get("cpu_ms") and row["icl"].get("cpu_ms"):
+            text += f"; CPU time ratio {row['ours']['cpu_ms'] / row['icl']['cpu_ms']:.2f}"
+        if row["default"]:
+            text += f"; against ICL's default intervals {ratio_text(row['ours'], row['default'])}"
+        result.append((description, text, ratio <= limit))
+
+    w1 = "N:100000/curves:1000"
+    ratio_target("W1 whole job at most 0.9 x Boost.ICL, static intervals (N=100000)", "W1", w1,
+                 0.9)
+    for k in ("100000", "1000000"):
+        ratio_target(f"W2 whole job at most 1.2 x Boost.ICL, static intervals (K={k})", "W2",
+                     f"K:{k}", 1.2)
+    ratio_target("W3 whole job at most 0.7 x Boost.ICL, static intervals (N=100000)", "W3", w1,
+                 0.7)
+    row = row_of("W1", w1)
+    if row is None or row["icl"] is None:
+        result.append(("W1 whole job peak memory at most Boost.ICL's", "not measured", None))
+        result.append(("W1 macro information at most 120 bytes per edge", "not measured", None))
+    else:
+        ours, icl = row["ours"]["peak_rss_MiB"], row["icl"]["peak_rss_MiB"]
+        result.append(("W1 whole job peak memory at most Boost.ICL's (static intervals)",
+                       f"{ours:.0f} MiB against {icl:.0f} MiB", ours <= icl))
+        macro = row["ours"].get("macro_bytes_per_edge")
+        result.append(("W1 macro information at most 120 bytes per edge",
+                       f"{macro:.0f} bytes", macro <= 120))
+    return result
+
+
+def print_baseline_table(runs, baseline_runs, out=sys.stdout, markdown=False):
+    header = ["benchmark", "size", "before", "after", "after / before", "CPU ms before",
+              "after", "peak MiB before / after", "macro B/edge before / after"]
+    lines = []
+    for (family, size), entry in sorted(runs.items(), key=lambda item: (item[0][0],
+                                                                          size_key(item[0][1]))):
+        before = baseline_runs.get((family, size))
+        if before is None or entry["median"] is None or before["median"] is None:
+            continue
+        old, new = before["median"], entry["median"]
+
+        def pair(key, digits=0):
+            values = [r.get(key) for r in (old, new)]
+            return " / ".join("-" if v is None else f"{v:.{digits}f}" for v in values)
+
+        lines.append([
+            family, describe_size(size), format_time(time_ns(old)), format_time(time_ns(new)),
+            f"{time_ns(new) / time_ns(old):.2f}",
+            "-" if old.get("cpu_ms") is None else f"{old['cpu_ms']:.3g}",
+            "-" if new.get("cpu_ms") is None else f"{new['cpu_ms']:.3g}",
+            pair("peak_rss_MiB"), pair("macro_bytes_per_edge"),
+        ])
+    write_table(header, lines, out, markdown)
+
+
+def write_table(header, lines, out, markdown):
+    if markdown:
+        out.write("| " + " | ".join(header) + " |\n")
+        out.write("|" + "|".join("---" for _ in header) + "|\n")
+        for line in lines:
+            out.write("| " + " | ".join(line) + " |\n")
+        return
+    widths = [max(len(h), *(len(line[i]) for line in lines)) if lines else len(h)
+              for i, h in enumerate(header)]
+    out.write("  ".join(h.ljust(w) for h, w in zip(header, widths)) + "\n")
+    out.write("  ".join("-" * w for w in widths) + "\n")
+    for line in lines:
+        out.write("  ".join(cell.ljust(w) for cell, w in zip(line, widths)) + "\n")
+
+
 def print_table(rows, others, machine, context, out=sys.stdout, markdown=False):
     header = ["operation", "size", "median", "per item", "ICL median", "ratio", "CPU ms",
               "CPU ratio", "peak MiB (ICL)", "macro B/edge", "agree"]
@@ -296,13 +468,8 @@ def print_table(rows, others, machine, context, out=sys.stdout, markdown=False):
             {None: "-", True: "yes", False: "NO"}[row["agree"]],
         ])
     if markdown:
-        out.write("| " + " | ".join(header) + " |\n")
-        out.write("|" + "|".join("---" for _ in header) + "|\n")
-        for line in lines:
-            out.write("| " + " | ".join(line) + " |\n")
+        write_table(header, lines, out, True)
         return
-    widths = [max(len(h), *(len(line[i]) for line in lines)) if lines else len(h)
-              for i, h in enumerate(header)]
     out.write(f"Machine: {machine}\n")
     load = context.get("load_avg")
     if load:
@@ -310,10 +477,7 @@ def print_table(rows, others, machine, context, out=sys.stdout, markdown=False):
                   f"{', '.join(f'{x:.2f}' for x in load)}\n")
     out.write("Medians over repetitions of the measured region only (wall time); ratio = ours / "
               "Boost.ICL. CPU ms: thread CPU time of the region, median; CPU ratio likewise.\n\n")
-    out.write("  ".join(h.ljust(w) for h, w in zip(header, widths)) + "\n")
-    out.write("  ".join("-" * w for w in widths) + "\n")
-    for line in lines:
-        out.write("  ".join(cell.ljust(w) for cell, w in zip(line, widths)) + "\n")
+    write_table(header, lines, out, False)
     if others:
         out.write("\nOther benchmarks in the binary:\n")
         for family, size, ns, cpu, unit in others:
@@ -369,6 +533,7 @@ def main():
     parser.add_argument("run_dir")
     parser.add_argument("--plot", help="write the W2 scaling plot to this PNG")
     parser.add_argument("--markdown", help="write the table as Markdown to this file")
+    parser.add_argument("--baseline", help="results of another build, run in turn with these")
     args = parser.parse_args()
 
     runs, context = load_runs(args.run_dir)
@@ -391,6 +556,22 @@ def main():
                            if c in row["median"])
         print(f"  {row['label']} ({describe_size(row['size'])}): {status} ({counts})")
 
+    wholes = whole_rows(runs)
+    if wholes:
+        print("\nWhole jobs, each contender in a process of its own, rounds in turn; medians over "
+              "the rounds; ratio = ours / ICL, wall time (CPU time in brackets):\n")
+        print_whole_table(wholes)
+        for row in wholes:
+            if row["agree"] is False:
+                disagreements += 1
+                print(f"  {row['label']} ({describe_size(row['size'])}): DISAGREE: "
+                      + "; ".join(row["mismatch"]))
+    baseline_runs = None
+    if args.baseline:
+        baseline_runs, _ = load_runs(args.baseline)
+        print(f"\nBefore ({args.baseline}) and after, each benchmark of both builds run in turn:\n")
+        print_baseline_table(runs, baseline_runs)
+
     print("\nThroughput:")
     for row in rows:
         if row["family"] in ("W1_insert_clean_velk", "W3_path_query_velk", "W4_split_collapse_velk") \
@@ -399,7 +580,7 @@ def main():
                   f"{1e9 / row['per_item_ns']:,.0f} {plural(row['unit'])} per second")
 
     print("\nTargets:")
-    for description, measured, met in targets(rows):
+    for description, measured, met in targets(rows) + whole_targets(wholes):
         mark = {None: "n/a ", True: "MET ", False: "MISS"}[met]
         print(f"  [{mark}] {description}: {measured}")
 
@@ -410,8 +591,15 @@ def main():
         with open(args.markdown, "w") as handle:
             handle.write(f"Machine: {machine}\n\n")
             print_table(rows, [], machine, context, out=handle, markdown=True)
+            if wholes:
+                handle.write("\nWhole jobs (medians over the rounds; ratio = ours / ICL, wall "
+                             "time, CPU time in brackets):\n\n")
+                print_whole_table(wholes, out=handle, markdown=True)
+            if baseline_runs is not None:
+                handle.write("\nBefore and after (each benchmark of both builds in turn):\n\n")
+                print_baseline_table(runs, baseline_runs, out=handle, markdown=True)
             handle.write("\n")
-            for description, measured, met in targets(rows):
+            for description, measured, met in targets(rows) + whole_targets(wholes):
                 mark = {None: "not measured", True: "met", False: "missed"}[met]
                 handle.write(f"- {description}: {measured}, **{mark}**\n")
         print(f"Markdown table written to {args.markdown}")

@@ -48,21 +48,20 @@ Job::Job(JobInput const& input, std::string source, JobOptions options)
       internal::ModifiableObject<internal::BackgroundLine>{*line_, *modifier_}, *line_builder_);
 
   reports_.resize(input.curves.size());
-  curves_.resize(input.curves.size());
+  ids_.resize(input.curves.size());
   std::vector<bool> leave_out(input.curves.size(), false);
   for (auto const& [curve, reason] : options_.left_out) leave_out.at(curve) = true;
   for (std::size_t i = 0; i < input.curves.size(); ++i) {
     if (leave_out[i]) continue;
     auto const& data = input.curves[i];
-    auto curve = std::make_unique<EdgedCurve<1>>();
-    EdgedCurveBuilder<1> builder{*curve};
+    EdgedCurve<1> curve;
+    EdgedCurveBuilder<1> builder{curve};
     build_curve(builder, data, scaling);
-    curves_by_id_.insert_or_assign(curve->id(), i);
+    curves_by_id_.insert_or_assign(curve.id(), i);
     internal::ElementInsertionInfo report;
     try {
-      report = data.insert
-                   ? inserter_->insert_curve_edges(*curve, absl::MakeConstSpan(*data.insert))
-                   : inserter_->insert_curve(*curve);
+      report = data.insert ? inserter_->insert_curve_edges(curve, absl::MakeConstSpan(*data.insert))
+                           : inserter_->insert_curve(curve);
     } catch (LumoraException const& error) {
       auto const outside = outside_point(data, BackgroundCover{input.background, scaling});
       throw ToolError{EXIT_FAILED, source_ + ": " + curve_label(input, i) +
@@ -74,8 +73,27 @@ Job::Job(JobInput const& input, std::string source, JobOptions options)
     for (index_t entry = 0; entry < report.size(); ++entry) {
       entries.push_back({report.element(entry), static_cast<unsigned>(report.status(entry))});
     }
-    curves_[i] = std::move(curve);
+    // The library keeps no reference to an inserted curve: its uuid is all the job needs.
+    ids_[i] = curve.id();
     inserted_.push_back(i);
+  }
+
+  // Each report's edges once, in the order of their first entry.
+  edge_begin_.assign(input.curves.size() + 1, 0);
+  distinct_begin_.assign(input.curves.size() + 1, 0);
+  std::vector<bool> seen;
+  for (std::size_t i = 0; i < input.curves.size(); ++i) {
+    auto const nb_edges = input.curves[i].edges.size();
+    edge_begin_[i + 1] = edge_begin_[i] + nb_edges;
+    seen.assign(nb_edges, false);
+    for (auto const& entry : reports_[i]) {
+      if (entry.edge >= seen.size()) seen.resize(entry.edge + 1, false);
+      if (!seen[entry.edge]) {
+        seen[entry.edge] = true;
+        distinct_.push_back(entry.edge);
+      }
+    }
+    distinct_begin_[i + 1] = distinct_.size();
   }
 
   // The curves to remove, once every curve is in: the line is then what inserting only the
@@ -88,12 +106,12 @@ Job::Job(JobInput const& input, std::string source, JobOptions options)
     }
     for (std::size_t r = 0; r < input.remove.size(); ++r) {
       auto const i = curve_named.at(input.remove[r]);
-      if (!curves_[i]) {
+      if (!ids_[i]) {
         Logger::log_warn(curve_label(input, i) + ", named by remove[" + std::to_string(r) +
                          "], was left out: nothing to remove");
         continue;
       }
-      removals_[i] = inserter_->remove_curve(*curves_[i]);
+      removals_[i] = inserter_->remove_curve(*ids_[i]);
     }
   }
 
@@ -125,19 +143,12 @@ Job::Job(JobInput const& input, std::string source, JobOptions options)
 }
 
 void Job::log_size() const {
-  // The memory of the macro lists as the library holds them: list headers plus the room
-  // each list has (allocator overhead left out).
+  // The memory of the macro lists as the library holds them (allocator overhead left out).
   std::size_t entries = 0;
-  std::size_t bytes = (std::size_t{background_.nb_vertices()} + background_.nb_edges()) *
-                      sizeof(std::vector<MeshElement>);
-  for (index_t vertex = 0; vertex < background_.nb_vertices(); ++vertex) {
-    bytes += line_->macro_vertices(vertex).capacity() * sizeof(MeshVertex);
-  }
   for (index_t edge = 0; edge < background_.nb_edges(); ++edge) {
-    auto const& list = line_->macro_elements(edge);
-    entries += list.size();
-    bytes += list.capacity() * sizeof(MeshElement);
+    entries += line_->macro_element_view(edge).size();
   }
+  auto const bytes = line_->memory_bytes();
   auto const nb_removed = static_cast<std::size_t>(std::count_if(
       removals_.begin(), removals_.end(), [](auto const& removal) { return removal.has_value(); }));
   Logger::log_info("inserted " + count_of(inserted_.size(), "curve") +
@@ -210,17 +221,29 @@ void Job::unknown_curve(uuid const& id) const {
       source_ + ": the background records an element of an unknown curve " + id.string()};
 }
 
-std::vector<index_t> Job::distinct_edges(std::size_t curve) const {
-  std::vector<index_t> edges;
-  std::vector<bool> seen(input_.curves[curve].edges.size(), false);
-  for (auto const& entry : reports_[curve]) {
-    if (entry.edge >= seen.size()) seen.resize(entry.edge + 1, false);
-    if (!seen[entry.edge]) {
-      seen[entry.edge] = true;
-      edges.push_back(entry.edge);
+internal::MacroEdgePaths const* Job::all_paths() const {
+  if (paths_asked_) return paths_ ? &*paths_ : nullptr;
+  paths_asked_ = true;
+  std::vector<internal::MacroEdgePathQuery> queries;
+  path_query_.assign(edge_begin_.back(), NO_ID);
+  for (auto const c : inserted_) {
+    if (removed(c)) continue;
+    auto const& data = input_.curves[c];
+    for (auto const edge : distinct_edges(c)) {
+      auto const first = carriers_[c][data.edges[edge][0]];
+      auto const last = carriers_[c][data.edges[edge][1]];
+      if (first == NO_ID || last == NO_ID) continue;
+      path_query_[edge_begin_[c] + edge] = static_cast<index_t>(queries.size());
+      queries.push_back({{first, last}, MeshEdge{*ids_[c], edge}});
     }
   }
-  return edges;
+  try {
+    paths_ = line_->macro_edge_paths(queries, path_step_limit());
+  } catch (LumoraException const&) {
+    // Some query throws: each is asked alone, so that the others keep their answers.
+    path_query_.clear();
+  }
+  return paths_ ? &*paths_ : nullptr;
 }
 
 EdgePath Job::path(std::size_t curve, index_t edge, bool log_failure) const {
@@ -230,9 +253,16 @@ EdgePath Job::path(std::size_t curve, index_t edge, bool log_failure) const {
   auto const last = carriers_[curve][data.edges[edge][1]];
   if (first == NO_ID || last == NO_ID) return answer;
   answer.vertices = std::array<index_t, 2>{first, last};
+  auto const* paths = all_paths();
+  auto const slot = edge_begin_[curve] + edge;
+  if (paths != nullptr && edge < data.edges.size() && path_query_[slot] != NO_ID) {
+    auto const query = path_query_[slot];
+    if (paths->found(query)) answer.path = paths->chain(query).to_vector();
+    return answer;
+  }
   try {
-    answer.path = line_->macro_edge_path({first, last}, MeshEdge{curves_[curve]->id(), edge},
-                                         std::max<index_t>(1, background_.nb_edges()));
+    answer.path =
+        line_->macro_edge_path({first, last}, MeshEdge{*ids_[curve], edge}, path_step_limit());
   } catch (LumoraException const& error) {
     answer.error = error.what();
     if (log_failure) {

@@ -9,6 +9,7 @@
 //   auto answer = job.path(0, job.distinct_edges(0).front());
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include <absl/container/flat_hash_map.h>
+#include <absl/types/span.h>
 #include <velk/background_line.hpp>
 
 #include "input.hpp"
@@ -100,21 +102,23 @@ class Job {
   // (repeats kept).
   template <typename Visit>
   void for_each_macro_vertex(index_t vertex, Visit&& visit) const {
-    for (auto const& macro : line_->macro_vertices(vertex)) {
+    for (auto const macro : line_->macro_vertex_view(vertex)) {
       visit(MacroRef{curve_of(macro.mesh_id), macro.vertex_id});
     }
   }
   // Calls `visit(MacroRef)` for each input edge `edge` carries, in recording order.
   template <typename Visit>
   void for_each_macro_element(index_t edge, Visit&& visit) const {
-    for (auto const& macro : line_->macro_elements(edge)) {
+    for (auto const macro : line_->macro_element_view(edge)) {
       visit(MacroRef{curve_of(macro.mesh_id), macro.element_id});
     }
   }
   std::size_t nb_macro_vertices(index_t vertex) const {
-    return line_->macro_vertices(vertex).size();
+    return line_->macro_vertex_view(vertex).size();
   }
-  std::size_t nb_macro_elements(index_t edge) const { return line_->macro_elements(edge).size(); }
+  std::size_t nb_macro_elements(index_t edge) const {
+    return line_->macro_element_view(edge).size();
+  }
 
   // The input curves inserted (all but those left out), in file order.
   std::vector<std::size_t> const& inserted_curves() const { return inserted_; }
@@ -135,16 +139,22 @@ class Job {
   // The insertion report of input curve `curve`, in insertion order (empty when left out).
   std::vector<ReportEntry> const& report(std::size_t curve) const { return reports_[curve]; }
   // The input edges of that report, each once, in the order of their first entry.
-  std::vector<index_t> distinct_edges(std::size_t curve) const;
+  absl::Span<index_t const> distinct_edges(std::size_t curve) const {
+    return absl::MakeConstSpan(distinct_).subspan(
+        distinct_begin_[curve], distinct_begin_[curve + 1] - distinct_begin_[curve]);
+  }
 
   // The background vertex that carries input vertex `vertex` of curve `curve` (the first,
   // in index order, whose macro vertices name it), or `NO_ID`.
   index_t carrier(std::size_t curve, index_t vertex) const { return carriers_[curve][vertex]; }
 
-  // Asks the library for the chain of background edges of input edge `edge` of `curve`,
-  // between the carriers of its two ends, with a step limit no walk can reach (the number
-  // of background edges): the chain is missing only when none exists. When the query
-  // throws, the answer holds the message, and with `log_failure` a warning is logged.
+  // The chain of background edges of input edge `edge` of `curve`, between the carriers of
+  // its two ends, as the library's `macro_edge_path` answers it with a step limit no walk
+  // can reach (the number of background edges): the chain is missing only when none exists.
+  // The first call asks the library for the chains of every inserted edge at once
+  // (`macro_edge_paths`, one pass over the line); should that fail, each edge is asked
+  // alone. When a query throws, the answer holds the message, and with `log_failure` a
+  // warning is logged.
   EdgePath path(std::size_t curve, index_t edge, bool log_failure) const;
 
  private:
@@ -154,6 +164,10 @@ class Job {
     return found->second;
   }
   [[noreturn]] void unknown_curve(uuid const& id) const;
+  // The chains of every inserted edge whose two ends were placed, found at the first call;
+  // null when the library refused them all at once.
+  internal::MacroEdgePaths const* all_paths() const;
+  index_t path_step_limit() const { return std::max<index_t>(1, background_.nb_edges()); }
   void log_size() const;
   void warn_about_result() const;
 
@@ -169,12 +183,22 @@ class Job {
   std::unique_ptr<internal::BackgroundLineBuilder> line_builder_;
   std::unique_ptr<internal::BackgroundLineModifier> modifier_;
   std::unique_ptr<internal::BackgroundLineInserter> inserter_;
-  std::vector<std::unique_ptr<EdgedCurve<1>>> curves_;  // by input position; null if left out
+  std::vector<std::optional<uuid>> ids_;  // of each inserted curve, by input position
   CurveLookup curves_by_id_;
   std::vector<bool> original_;
   std::vector<std::vector<ReportEntry>> reports_;
   std::vector<std::optional<internal::ElementRemovalInfo>> removals_;
   std::vector<std::vector<index_t>> carriers_;
+  // Filled by `all_paths`: the answers, and per curve and input edge the query that asked
+  // for it (NO_ID for none).
+  mutable bool paths_asked_ = false;
+  mutable std::optional<internal::MacroEdgePaths> paths_;
+  mutable std::vector<index_t> path_query_;  // by `edge_begin_[curve] + edge`
+  // Per curve, where its edges start in a table with a slot per input edge of every curve.
+  std::vector<std::size_t> edge_begin_;
+  // The distinct edges of every report, curve after curve, and where each curve's start.
+  std::vector<index_t> distinct_;
+  std::vector<std::size_t> distinct_begin_;
 };
 
 // The name of an insertion status value: "inserted", "walk_stopped", else "status_<value>".

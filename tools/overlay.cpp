@@ -209,10 +209,10 @@ LineRows overlay_line(SequenceTracks sequence, TrackSet const& set, bool bed) {
   for (std::size_t t = 0; t < ids.size(); ++t) curves.insert_or_assign(ids[t], t);
   CurveSet carried{ids.size()};
   for (index_t edge = 0; edge + 1 < nb_points; ++edge) {
-    auto const& macros = line.macro_elements(edge);
+    auto const macros = line.macro_element_view(edge);
     if (macros.empty()) continue;
     carried.clear();
-    for (auto const& macro : macros) {
+    for (auto const macro : macros) {
       auto const found = curves.find(macro.mesh_id);
       if (found == curves.end()) {
         throw ToolError{EXIT_FAILED, line_label(sequence) +

@@ -2,6 +2,7 @@
 """Times `velk-background-line overlay` against `bedtools multiinter` on generated tracks.
 
     bench/overlay/overlay_bench.py TOOL DATA_DIR OUT_DIR [--quick] [--repetitions 3]
+                                   [--baseline OTHER_TOOL]
 
 For each workload (generate_tracks.py with a fixed seed; the files are generated once into
 DATA_DIR and reused), both commands run as whole processes, one after the other, each
@@ -9,7 +10,8 @@ REPETITIONS times; the best wall time is kept, with the CPU time (user + system)
 peak resident memory of that run (getrusage of the child). Both outputs are then reduced to
 runs of equal name sets and compared (compare_runs.py). Needs GNU time (/usr/bin/time). Prints a table, writes it to
 OUT_DIR/overlay.md and the raw figures to OUT_DIR/overlay.json, and exits 1 if the two
-disagree on any workload.
+disagree on any workload. With --baseline, another build's tool (for instance main's) runs
+in turn with ours on every workload, and the table sets the two side by side.
 """
 
 import argparse
@@ -73,6 +75,7 @@ def main():
     parser.add_argument("out_dir")
     parser.add_argument("--quick", action="store_true", help="the first workload only")
     parser.add_argument("--repetitions", type=int, default=3)
+    parser.add_argument("--baseline", help="another build's velk-background-line, run in turn")
     args = parser.parse_args()
     os.makedirs(args.out_dir, exist_ok=True)
 
@@ -87,8 +90,12 @@ def main():
         ours_command = [args.tool, "overlay", *paths, "--quiet"]
         theirs_command = ["bedtools", "multiinter", "-i", *paths, "-names", *names]
         # Side by side: one run of each in turn, so that both see the same machine.
-        ours_runs, theirs_runs = [], []
+        baseline_out = os.path.join(args.out_dir, f"baseline-{seed}.tsv")
+        ours_runs, theirs_runs, baseline_runs = [], [], []
         for _ in range(args.repetitions):
+            if args.baseline:
+                baseline_runs.append(run_once([args.baseline, *ours_command[1:]], baseline_out,
+                                              args.out_dir))
             ours_runs.append(run_once(ours_command, ours_out, args.out_dir))
             theirs_runs.append(run_once(theirs_command, theirs_out, args.out_dir))
         ours = min(ours_runs, key=lambda run: run[0])
@@ -110,10 +117,22 @@ def main():
             "agree": agree, "identical_columns": identical,
             "ours_all": ours_runs, "bedtools_all": theirs_runs,
         }
+        if baseline_runs:
+            baseline = min(baseline_runs, key=lambda run: run[0])
+            with open(ours_out) as a, open(baseline_out) as b:
+                same_output = a.read() == b.read()
+            row.update({"baseline_s": baseline[0], "baseline_cpu_s": baseline[1],
+                        "baseline_mib": baseline[2], "baseline_all": baseline_runs,
+                        "baseline_ratio": ours[0] / baseline[0],
+                        "baseline_same_output": same_output})
         results.append(row)
         print(f"  {name}: ours {ours[0]:.3f} s (CPU {ours[1]:.3f} s, {ours[2]:.0f} MiB), "
               f"bedtools {theirs[0]:.3f} s (CPU {theirs[1]:.3f} s, {theirs[2]:.0f} MiB), "
-              f"ratio {row['ratio']:.2f}, {'agree' if agree else 'DISAGREE'}")
+              f"ratio {row['ratio']:.2f}, {'agree' if agree else 'DISAGREE'}"
+              + (f"; baseline {row['baseline_s']:.3f} s (CPU {row['baseline_cpu_s']:.3f} s, "
+                 f"{row['baseline_mib']:.0f} MiB), ours / baseline {row['baseline_ratio']:.2f}, "
+                 f"{'same output' if row['baseline_same_output'] else 'OUTPUT DIFFERS'}"
+                 if baseline_runs else ""))
     load_end = load()
     print(f"Load average at end: {load_end}")
 
@@ -144,6 +163,21 @@ def main():
         targets.append(("memory grows linearly (10^6 over 2*10^5, 5x the intervals)",
                         f"{large['ours_mib'] / small['ours_mib']:.2f}x",
                         large["ours_mib"] / small["ours_mib"] <= 5))
+    if args.baseline:
+        lines.append("")
+        lines.append(f"| workload | ours (best of {args.repetitions}) | CPU | peak MiB | baseline "
+                     "| CPU | peak MiB | ours / baseline | same output |")
+        lines.append("|" + "---|" * 9)
+        for r in results:
+            lines.append(
+                f"| {r['workload']} | {r['ours_s']:.3f} s | {r['ours_cpu_s']:.3f} s | "
+                f"{r['ours_mib']:.0f} | {r['baseline_s']:.3f} s | {r['baseline_cpu_s']:.3f} s | "
+                f"{r['baseline_mib']:.0f} | {r['baseline_ratio']:.2f} | "
+                f"{'yes' if r['baseline_same_output'] else 'NO'} |")
+            targets.append((f"no slower than the baseline ({r['workload']})",
+                            f"{r['baseline_ratio']:.2f} (CPU time "
+                            f"{r['ours_cpu_s'] / r['baseline_cpu_s']:.2f})",
+                            r["baseline_ratio"] <= 1.0))
     all_agree = all(r["agree"] for r in results)
     targets.append(("identical overlay on every input (after reduction to runs)",
                     "all agree" if all_agree else "DISAGREE", all_agree))
@@ -160,7 +194,8 @@ def main():
     with open(os.path.join(args.out_dir, "overlay.json"), "w") as handle:
         json.dump({"load_start": load_start, "load_end": load_end, "results": results}, handle,
                   indent=1)
-    sys.exit(0 if all_agree else 1)
+    same_as_baseline = all(r.get("baseline_same_output", True) for r in results)
+    sys.exit(0 if all_agree and same_as_baseline else 1)
 
 
 if __name__ == "__main__":

@@ -71,4 +71,18 @@ struct PartitionSummary {
   ContentChecksum checksum;
 };
 
+// What the answers to path queries hold, as both contenders report it: their pieces, the
+// empty answers and a checksum of every piece's bounds and position in its answer.
+struct ChainSummary {
+  std::uint64_t pieces{0};
+  std::uint64_t empty{0};
+  ContentChecksum checksum;
+
+  // Piece `position` of the answer to query `query`.
+  void add_piece(std::uint64_t query, std::uint64_t position, double lower, double upper) {
+    checksum.add_piece(query, position, lower, upper);
+    ++pieces;
+  }
+};
+
 }  // namespace velk::bench

@@ -7,8 +7,9 @@
 //   velk::bench::icl_add(map, lower, upper, tag);
 #pragma once
 
-// Static right-open intervals instead of intervals with bounds chosen at run time.
-#ifndef BOOST_ICL_USE_STATIC_BOUNDED_INTERVALS
+// Static right-open intervals instead of intervals with bounds chosen at run time (ICL's
+// fastest configuration), unless VELK_BENCH_ICL_DEFAULT_INTERVALS asks for ICL's default.
+#if !defined(BOOST_ICL_USE_STATIC_BOUNDED_INTERVALS) && !defined(VELK_BENCH_ICL_DEFAULT_INTERVALS)
 #define BOOST_ICL_USE_STATIC_BOUNDED_INTERVALS
 #endif
 

@@ -92,10 +92,15 @@ struct VelkInputs {
   std::uint32_t edges_per_curve{0};
 
   void add(std::vector<double> const& xs) {
-    auto const index = static_cast<std::uint32_t>(curves.size());
-    curves.push_back(make_chain_curve(xs, "input-" + std::to_string(index)));
-    curve_index.emplace(curves.back()->id(), index);
-    edges_per_curve = std::max(edges_per_curve, curves.back()->nb_edges());
+    curves.push_back(make_chain_curve(xs, "input-" + std::to_string(curve_index.size())));
+    remember(*curves.back());
+  }
+
+  // Gives `curve` the next index without keeping it (a whole job drops each input curve once
+  // it is inserted; its results name it by uuid).
+  void remember(EdgedCurve<1> const& curve) {
+    curve_index.emplace(curve.id(), static_cast<std::uint32_t>(curve_index.size()));
+    edges_per_curve = std::max(edges_per_curve, curve.nb_edges());
   }
 
   std::uint32_t tag(MeshElement const& element) const {
@@ -119,7 +124,7 @@ inline PartitionSummary summarize_partition(internal::BackgroundLine const& line
     auto const a = x_of(curve, vertices[0]);
     auto const b = x_of(curve, vertices[1]);
     tags.clear();
-    for (auto const& element : line.macro_elements(edge)) tags.push_back(inputs.tag(element));
+    for (auto const element : line.macro_element_view(edge)) tags.push_back(inputs.tag(element));
     std::sort(tags.begin(), tags.end());
     ++summary.intervals;
     summary.pairs += tags.size();
@@ -128,30 +133,20 @@ inline PartitionSummary summarize_partition(internal::BackgroundLine const& line
   return summary;
 }
 
-// Bytes held by the macro information (list headers plus reserved elements, for edges and
-// vertices, detached edges included), divided by the number of live background edges.
-// Allocator overhead is not counted.
+// Bytes held by the macro information (as the store counts them: its lists, their entries
+// and caches, for edges and vertices, detached edges included), divided by the number of live
+// background edges. Allocator overhead is not counted.
 inline double macro_bytes_per_live_edge(internal::BackgroundLine const& line) {
   auto const& curve = line.line();
-  std::uint64_t bytes = 0;
   std::uint64_t live = 0;
   for (index_t edge = 0; edge < curve.nb_edges(); ++edge) {
-    auto const& list = line.macro_elements(edge);
-    bytes += sizeof(list) + list.capacity() * sizeof(MeshElement);
     if (!curve.is_edge_detached(edge)) ++live;
   }
-  for (index_t vertex = 0; vertex < curve.nb_vertices(); ++vertex) {
-    auto const& list = line.macro_vertices(vertex);
-    bytes += sizeof(list) + list.capacity() * sizeof(MeshVertex);
-  }
-  return live == 0 ? 0.0 : static_cast<double>(bytes) / static_cast<double>(live);
+  return live == 0 ? 0.0 : static_cast<double>(line.memory_bytes()) / static_cast<double>(live);
 }
 
 // One macro edge path query: an input edge and the background vertices of its two ends.
-struct PathQuery {
-  std::array<index_t, 2> vertices;
-  MeshEdge macro_edge;
-};
+using PathQuery = internal::MacroEdgePathQuery;
 
 // One query per input edge, in curve then edge order, its vertices found from the macro
 // vertices recorded on the background vertices.
@@ -163,7 +158,7 @@ inline std::vector<PathQuery> make_path_queries(internal::BackgroundLine const& 
     placed[c].assign(inputs.curves[c]->nb_vertices(), NO_ID);
   }
   for (index_t vertex = 0; vertex < curve.nb_vertices(); ++vertex) {
-    for (auto const& macro_vertex : line.macro_vertices(vertex)) {
+    for (auto const macro_vertex : line.macro_vertex_view(vertex)) {
       placed[inputs.curve_index.at(macro_vertex.mesh_id)][macro_vertex.vertex_id] = vertex;
     }
   }
@@ -177,6 +172,20 @@ inline std::vector<PathQuery> make_path_queries(internal::BackgroundLine const& 
     }
   }
   return queries;
+}
+
+// Adds the answer to path query `query` to `summary`: `chain` has `size()` and `operator[]`
+// (edges of `curve`), and is empty when the query found no chain.
+template <typename Chain>
+void add_chain(ChainSummary& summary, EdgedCurve<1> const& curve, std::uint64_t query,
+               Chain const& chain) {
+  if (chain.size() == 0) ++summary.empty;
+  for (std::uint64_t k = 0; k < chain.size(); ++k) {
+    auto const& vertices = curve.edge_vertices(chain[k]);
+    auto const a = x_of(curve, vertices[0]);
+    auto const b = x_of(curve, vertices[1]);
+    summary.add_piece(query, k, std::min(a, b), std::max(a, b));
+  }
 }
 
 }  // namespace velk::bench

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include <absl/container/flat_hash_set.h>
+#include <background_common/integer_set.hpp>
 
 namespace velk::internal {
 namespace {
@@ -12,7 +12,8 @@ namespace {
 template <typename Derivations, typename MoreDerivations, typename Emit>
 void follow(std::vector<index_t> const& elements, Derivations const& derived,
             MoreDerivations const& more_derived, Emit&& emit) {
-  absl::flat_hash_set<index_t> seen;
+  // No element is NO_ID, the set's empty mark.
+  IntegerSet<index_t> seen;
   seen.reserve(elements.size());
   std::vector<index_t> stack;
   for (auto const element : elements) {
@@ -20,7 +21,7 @@ void follow(std::vector<index_t> const& elements, Derivations const& derived,
     while (!stack.empty()) {
       auto const current = stack.back();
       stack.pop_back();
-      if (!seen.insert(current).second) continue;
+      if (!seen.insert(current)) continue;
       emit(current);
       if (current >= derived.size()) continue;
       for (auto const next : derived[current]) {
@@ -75,8 +76,10 @@ void MacroFootprint::bring_up_to_date(std::uint32_t slot) {
              if (now != NO_ID && now < renumbering.new_size) renumbered.push_back(now);
            });
     elements.swap(renumbered);
+    // Counted at once: should a later renumbering run out of memory, this one is not
+    // applied twice.
+    seen_[slot] = pending + 1;
   }
-  seen_[slot] = static_cast<std::uint32_t>(pending_.size());
 }
 
 void MacroFootprint::apply_all_pending() {
@@ -85,18 +88,7 @@ void MacroFootprint::apply_all_pending() {
   std::fill(seen_.begin(), seen_.end(), 0);
 }
 
-void MacroFootprint::derive(index_t receiving, index_t source,
-                            absl::Span<MeshElement const> source_list) {
-  if (receiving == source || source_list.empty()) return;
-  if (receiving < source) {
-    // Recorded directly: derivations only ever lead to larger indices, so following them
-    // never loops.
-    for (std::size_t entry = 0; entry < source_list.size(); ++entry) {
-      if (entry > 0 && source_list[entry].mesh_id == source_list[entry - 1].mesh_id) continue;
-      add(source_list[entry].mesh_id, receiving);
-    }
-    return;
-  }
+void MacroFootprint::record_derivation(index_t receiving, index_t source) {
   if (source >= derived_.size()) {
     derived_.resize(std::max<std::size_t>(std::size_t{source} + 1, 2 * derived_.size()),
                     {NO_ID, NO_ID});
@@ -159,15 +151,18 @@ void MacroFootprint::resize(index_t size) {
 }
 
 void MacroFootprint::renumber(absl::Span<index_t const> old_to_new, index_t new_size) {
-  size_ = new_size;
   if (meshes_.empty()) {
+    size_ = new_size;
     derived_.clear();
     more_derived_.clear();
     return;
   }
+  // Every allocation before the derivations move: a failure leaves the footprint as it was.
   auto renumbering = std::make_shared<Renumbering>();
   renumbering->old_to_new.assign(old_to_new.begin(), old_to_new.end());
   renumbering->new_size = new_size;
+  pending_.reserve(pending_.size() + 1);
+  size_ = new_size;
   renumbering->derived = std::move(derived_);
   renumbering->more_derived = std::move(more_derived_);
   derived_.clear();

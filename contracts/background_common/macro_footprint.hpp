@@ -2,7 +2,7 @@
 // macro-information store, kept as an attribute so that it follows renumbering and cloning.
 //
 //   footprint.add(input.id(), edge);               // `edge` now names `input`
-//   footprint.derive(new_edge, split_edge, list);  // `new_edge` took a copy of the list
+//   footprint.derive(new_edge, split_edge, for_each_mesh);  // `new_edge` took a copy of the list
 //   for (auto edge : footprint.candidates(input.id())) { /* check its list */ }
 #pragma once
 
@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include <absl/hash/hash.h>
@@ -47,10 +48,22 @@ class VELK_BACKGROUND_COMMON_API MacroFootprint final : public AttributeBase {
     cached_list_->push_back(element);
   }
 
-  // `receiving` now carries a copy of the list `source_list` of `source`: it becomes a
-  // candidate of every mesh the list names. O(1) when `receiving > source`, otherwise one
-  // `add` per run of equal meshes in the list.
-  void derive(index_t receiving, index_t source, absl::Span<MeshElement const> source_list);
+  // `receiving` now carries a copy of the (non-empty) list of `source`: it becomes a
+  // candidate of every mesh the list names. O(1) when `receiving > source`; otherwise
+  // `for_each_mesh(add)` must call `add(mesh_id)` for each mesh the list names (a mesh may
+  // come more than once), and each call is an `add`.
+  template <typename ForEachMesh>
+  void derive(index_t receiving, index_t source, ForEachMesh&& for_each_mesh) {
+    if (receiving == source) return;
+    if (receiving < source) {
+      // Recorded directly: derivations only ever lead to larger indices, so following them
+      // never loops.
+      std::forward<ForEachMesh>(for_each_mesh)(
+          [this, receiving](uuid const& mesh_id) { add(mesh_id, receiving); });
+      return;
+    }
+    record_derivation(receiving, source);
+  }
 
   // The candidates of `mesh_id`, derivations followed, each once, in no particular order;
   // empty for a mesh never added. O(candidates) expected.
@@ -84,6 +97,8 @@ class VELK_BACKGROUND_COMMON_API MacroFootprint final : public AttributeBase {
     MoreDerivations more_derived;
   };
 
+  // Records that `receiving` (> `source`) took a copy of the list of `source`.
+  void record_derivation(index_t receiving, index_t source);
   // Makes `mesh_id` the cached mesh, with a slot of its own, brought up to date.
   void cache_slot(uuid const& mesh_id);
   // Applies the renumberings the slot has not seen yet.

@@ -1,8 +1,5 @@
 #include <background_common/macro_info_builder.hpp>
 
-#include <algorithm>
-
-#include <absl/container/flat_hash_set.h>
 #include <absl/strings/str_cat.h>
 
 #include <background_common/macro_info_impl.hpp>
@@ -28,26 +25,23 @@ MacroInfoBuilder::~MacroInfoBuilder() = default;
 
 void MacroInfoBuilder::update_vertex(MultiMapping<index_t> const& mapping) {
   static constexpr char const* OPERATION = "MacroInfoBuilder::update_vertex";
-  auto& vertices = *MacroInfo::Impl::of(bound_info(OPERATION), OPERATION).vertices;
+  auto& store = MacroInfo::Impl::of(bound_info(OPERATION), OPERATION);
+  auto& vertices = *store.vertices;
   detail::check_index(mapping.first, vertices.size(), OPERATION, "vertex");
   for (auto const vertex : mapping.second) {
     detail::check_index(vertex, vertices.size(), OPERATION, "vertex");
   }
-  std::vector<MeshVertex> merged;
-  absl::flat_hash_set<MeshVertex> seen;
-  auto const append_new = [&merged, &seen](std::vector<MeshVertex> const& list) {
-    for (auto const& macro_vertex : list) {
-      if (seen.insert(macro_vertex).second) merged.push_back(macro_vertex);
+  // The footprint first: should memory run out on the way, `mapping.first` is at worst a
+  // candidate of a mesh it does not carry (harmless), never a carrier the footprint misses.
+  // Its own meshes are recorded already.
+  for (auto const vertex : mapping.second) {
+    auto const list = vertices.keys(vertex);
+    for (std::size_t entry = 0; entry < list.size(); ++entry) {
+      if (entry > 0 && list[entry].mesh == list[entry - 1].mesh) continue;
+      store.vertex_footprint->add(vertices.meshes()[list[entry].mesh], mapping.first);
     }
-  };
-  append_new(vertices.value(mapping.first));
-  for (auto const vertex : mapping.second) append_new(vertices.value(vertex));
-  auto& footprint = *MacroInfo::Impl::of(bound_info(OPERATION), OPERATION).vertex_footprint;
-  for (std::size_t entry = 0; entry < merged.size(); ++entry) {
-    if (entry > 0 && merged[entry].mesh_id == merged[entry - 1].mesh_id) continue;
-    footprint.add(merged[entry].mesh_id, mapping.first);
   }
-  vertices.set_value(mapping.first, std::move(merged));
+  vertices.merge(mapping.first, mapping.second);
 }
 
 void MacroInfoBuilder::update_vertices(absl::Span<MultiMapping<index_t> const> mappings) {
@@ -61,17 +55,16 @@ void MacroInfoBuilder::update_element(Mapping<index_t> const& mapping) {
   detail::check_index(mapping.first, elements.size(), OPERATION, "edge");
   detail::check_index(mapping.second, elements.size(), OPERATION, "edge");
   if (mapping.first == mapping.second) return;
-  auto const& source = elements.value(mapping.second);
-  store.edge_footprint->derive(mapping.first, mapping.second, source);
-  // The copy has two free slots: the receiving edge (a half of a split edge) is usually
-  // tagged next, by the input edge being inserted or the one after it, and soon again by a
-  // curve that overlaps it; an exact-size copy would be reallocated at once by that append.
-  std::vector<MeshElement> copy;
+  auto const source = elements.keys(mapping.second);
   if (!source.empty()) {
-    copy.reserve(source.size() + 2);
-    copy.assign(source.begin(), source.end());
+    store.edge_footprint->derive(mapping.first, mapping.second, [&](auto&& add) {
+      for (std::size_t entry = 0; entry < source.size(); ++entry) {
+        if (entry > 0 && source[entry].mesh == source[entry - 1].mesh) continue;
+        add(elements.meshes()[source[entry].mesh]);
+      }
+    });
   }
-  elements.set_value(mapping.first, std::move(copy));
+  elements.share(mapping.first, mapping.second);
 }
 
 void MacroInfoBuilder::add_macro_vertex_info(MeshVertex const& macro_vertex, index_t vertex) {
@@ -79,13 +72,9 @@ void MacroInfoBuilder::add_macro_vertex_info(MeshVertex const& macro_vertex, ind
   auto& store = MacroInfo::Impl::of(bound_info(OPERATION), OPERATION);
   auto& vertices = *store.vertices;
   detail::check_index(vertex, vertices.size(), OPERATION, "vertex");
+  auto const key = vertices.key(macro_vertex.mesh_id, macro_vertex.vertex_id);
   store.vertex_footprint->add(macro_vertex.mesh_id, vertex);
-  vertices.modify_value(vertex, [&macro_vertex](std::vector<MeshVertex>& list) {
-    // An input vertex inside a curve is placed once for each of its two edges: room for two
-    // from the start saves growing the list at the second placement.
-    if (list.capacity() == 0) list.reserve(2);
-    list.push_back(macro_vertex);
-  });
+  vertices.append(vertex, key);
 }
 
 void MacroInfoBuilder::add_macro_element_info(MeshElement const& macro_element, index_t edge) {
@@ -93,10 +82,23 @@ void MacroInfoBuilder::add_macro_element_info(MeshElement const& macro_element, 
   auto& store = MacroInfo::Impl::of(bound_info(OPERATION), OPERATION);
   auto& elements = *store.elements;
   detail::check_index(edge, elements.size(), OPERATION, "edge");
+  auto const key = elements.key(macro_element.mesh_id, macro_element.element_id);
   store.edge_footprint->add(macro_element.mesh_id, edge);
-  elements.modify_value(edge, [&macro_element](std::vector<MeshElement>& list) {
-    list.push_back(macro_element);
-  });
+  elements.append(edge, key);
+}
+
+void MacroInfoBuilder::add_macro_element_info(MeshElement const& macro_element,
+                                              absl::Span<index_t const> edges) {
+  static constexpr char const* OPERATION = "MacroInfoBuilder::add_macro_element_info";
+  auto& store = MacroInfo::Impl::of(bound_info(OPERATION), OPERATION);
+  auto& elements = *store.elements;
+  for (auto const edge : edges) detail::check_index(edge, elements.size(), OPERATION, "edge");
+  if (edges.empty()) return;
+  auto const key = elements.key(macro_element.mesh_id, macro_element.element_id);
+  for (auto const edge : edges) {
+    store.edge_footprint->add(macro_element.mesh_id, edge);
+    elements.append(edge, key);
+  }
 }
 
 namespace {
@@ -104,21 +106,11 @@ namespace {
 // Removes the entries of `mesh_id` from the listed candidates' lists; records each element
 // that lost some, with how many.
 template <typename Entry>
-void remove_entries(VariableAttribute<std::vector<Entry>>& lists,
-                    std::vector<index_t> const& candidates, uuid const& mesh_id,
-                    std::vector<std::pair<index_t, index_t>>& removed) {
-  for (auto const element : candidates) {
-    if (element >= lists.size()) continue;
-    index_t count = 0;
-    lists.modify_value(element, [&mesh_id, &count](std::vector<Entry>& list) {
-      auto const end = std::remove_if(list.begin(), list.end(), [&mesh_id](Entry const& entry) {
-        return entry.mesh_id == mesh_id;
-      });
-      count = static_cast<index_t>(list.end() - end);
-      list.erase(end, list.end());
-    });
-    if (count > 0) removed.emplace_back(element, count);
-  }
+void remove_entries(MacroListAttribute<Entry>& lists, std::vector<index_t> const& candidates,
+                    uuid const& mesh_id, std::vector<std::pair<index_t, index_t>>& removed) {
+  auto const key = lists.find_key(mesh_id, 0);
+  if (!key) return;  // no list ever named the mesh
+  lists.remove_mesh(candidates, key->mesh, removed);
 }
 
 }  // namespace

@@ -43,8 +43,9 @@ class VELK_BACKGROUND_COMMON_API MacroInfoBuilder {
   // `update_vertex` for each mapping, in order.
   void update_vertices(absl::Span<MultiMapping<index_t> const> mappings);
 
-  // The edge `mapping.first` (receiving) now carries a copy of the list of the edge
-  // `mapping.second` (source); a self-mapping changes nothing.
+  // The edge `mapping.first` (receiving) now carries the list of the edge `mapping.second`
+  // (source): both hold one list, in O(1), until one of them changes; a self-mapping changes
+  // nothing.
   void update_element(Mapping<index_t> const& mapping);
 
   // Appends `macro_vertex` to the background vertex's list (a repeat is appended again).
@@ -53,10 +54,17 @@ class VELK_BACKGROUND_COMMON_API MacroInfoBuilder {
   // Appends `macro_element` to the background edge's list (a repeat is appended again).
   void add_macro_element_info(MeshElement const& macro_element, index_t edge);
 
+  // Appends `macro_element` to the list of each listed edge, in order (an edge listed twice
+  // gets it twice): what one call per edge does, with the work per input edge done once.
+  // Checks every index before changing anything.
+  void add_macro_element_info(MeshElement const& macro_element, absl::Span<index_t const> edges);
+
   // Removes every macro vertex and every macro element of the input mesh `mesh_id` from
   // every list that holds one (detached elements included; the other entries keep their
   // order), and forgets the mesh. Costs in proportion to the elements that carried it,
-  // found through the store's footprint; a mesh never added changes nothing.
+  // found through the store's footprint; a mesh never added changes nothing. Should memory
+  // run out part-way (`std::bad_alloc`), each list has lost all or none of the mesh's
+  // entries and the store is whole: calling it again completes the removal.
   MacroInfoRemoval remove_macro_mesh(uuid const& mesh_id);
 
  protected:

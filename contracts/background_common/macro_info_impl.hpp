@@ -6,13 +6,13 @@
 
 #include <background_common/macro_footprint.hpp>
 #include <background_common/macro_info.hpp>
-#include <mesh/attribute.hpp>
+#include <background_common/macro_list_attribute.hpp>
 
 namespace velk::internal {
 
 struct MacroInfo::Impl {
-  std::shared_ptr<VariableAttribute<std::vector<MeshVertex>>> vertices;
-  std::shared_ptr<VariableAttribute<std::vector<MeshElement>>> elements;
+  std::shared_ptr<MacroListAttribute<MeshVertex>> vertices;
+  std::shared_ptr<MacroListAttribute<MeshElement>> elements;
   // Which vertices and edges carry each input mesh (null until initialised).
   std::shared_ptr<MacroFootprint> vertex_footprint;
   std::shared_ptr<MacroFootprint> edge_footprint;

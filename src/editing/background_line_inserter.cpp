@@ -13,6 +13,14 @@
 #include "editing/debug_lines.hpp"
 
 namespace velk::internal {
+namespace {
+
+// Walks up to this many vertices long check passed vertices by a linear scan; longer ones
+// stamp each vertex they pass in an array kept between walks.
+constexpr std::size_t LINEAR_PASSED_LIMIT = 16;
+
+}  // namespace
+
 BackgroundLineInserter::Impl::Impl(BackgroundLine& line, EdgedCurveModifier<1>& modifier,
                                    BackgroundLineBuilder& builder)
     : line{line},
@@ -29,7 +37,7 @@ BackgroundLineInserter::Impl::Impl(BackgroundLine& line, EdgedCurveModifier<1>& 
 }
 
 ElementInsertionInfo BackgroundLineInserter::Impl::insert_edges(EdgedCurve<1> const& input,
-                                                               absl::Span<index_t const> edges) {
+                                                                absl::Span<index_t const> edges) {
   if (modifier.clean_stamp() != cached_clean_stamp) {
     element_search.reinitialize_elements_tree(curve);
     cached_clean_stamp = modifier.clean_stamp();
@@ -42,10 +50,10 @@ ElementInsertionInfo BackgroundLineInserter::Impl::insert_edges(EdgedCurve<1> co
   modifier.reserve_for_splits(static_cast<index_t>(nb_placed));
   ElementInsertionInfo report;
   report.reserve(static_cast<index_t>(edges.size()));
-  ProgressLogger progress{Logger::LEVEL::info,
-                          absl::StrCat("Insertion of curve ", as_absl(input.name()), " (",
-                                       input.id().string(), "): "),
-                          static_cast<unsigned>(edges.size())};
+  ProgressLogger progress{
+      Logger::LEVEL::info,
+      absl::StrCat("Insertion of curve ", as_absl(input.name()), " (", input.id().string(), "): "),
+      static_cast<unsigned>(edges.size())};
   for (auto const edge : edges) {
     auto const status = insert_curve_edge(input, edge);
     report.add(status, edge);
@@ -113,13 +121,13 @@ ElementInsertionInfo::INSERTION_STATUS BackgroundLineInserter::Impl::insert_curv
     if (!walk(first, last, start, stopped_at)) {
       Logger::log_warn(absl::StrCat(
           "[BackgroundLineInserter::insert_curve] walk of input edge ", edge_id, " of curve ",
-          as_absl(input.name()), " from background vertex ", first, " along edge ",
-          start.edge_id, " stopped at background vertex ", stopped_at,
-          " without reaching background vertex ", last, "; its edges were not tagged"));
+          as_absl(input.name()), " from background vertex ", first, " along edge ", start.edge_id,
+          " stopped at background vertex ", stopped_at, " without reaching background vertex ",
+          last, "; its edges were not tagged"));
       continue;
     }
     arrived = true;
-    for (auto const edge : walk_edges) builder.add_macro_element_info(macro_element, edge);
+    builder.add_macro_element_info(macro_element, walk_edges);
   }
   if (!arrived) return ElementInsertionInfo::INSERTION_STATUS::walk_stopped;
   return ElementInsertionInfo::INSERTION_STATUS::inserted;
@@ -128,15 +136,29 @@ ElementInsertionInfo::INSERTION_STATUS BackgroundLineInserter::Impl::insert_curv
 bool BackgroundLineInserter::Impl::walk(index_t first, index_t last, EdgeVertex const& start,
                                         index_t& stopped_at) {
   walk_edges.clear();
-  // The vertices passed carry this walk's stamp: no set to clear or hash, and growing the
-  // array (to the vertices of the moment) leaves it whole should memory run out.
-  if (passed_stamp.size() < curve.nb_vertices()) passed_stamp.resize(curve.nb_vertices(), 0);
-  if (++walk_stamp == 0) {
-    std::fill(passed_stamp.begin(), passed_stamp.end(), 0);
-    walk_stamp = 1;
-  }
-  auto const pass = [this](index_t vertex) { passed_stamp[vertex] = walk_stamp; };
-  auto const was_passed = [this](index_t vertex) { return passed_stamp[vertex] == walk_stamp; };
+  passed_recent.clear();
+  bool stamped = false;
+  // A walk's first vertices are checked by a scan; a longer walk stamps each vertex it
+  // passes with the walk's number instead (no hashing, no clearing).
+  auto const pass = [this, &stamped](index_t vertex) {
+    if (!stamped && passed_recent.size() < LINEAR_PASSED_LIMIT) {
+      passed_recent.push_back(vertex);
+      return;
+    }
+    if (!stamped) {
+      stamped = true;
+      if (++walk_number == 0) {  // wrapped: stamps of earlier walks could match
+        std::fill(passed_stamps.begin(), passed_stamps.end(), 0);
+        walk_number = 1;
+      }
+      for (auto const earlier : passed_recent) stamp(earlier);
+    }
+    stamp(vertex);
+  };
+  auto const was_passed = [this, &stamped](index_t vertex) {
+    if (stamped) return vertex < passed_stamps.size() && passed_stamps[vertex] == walk_number;
+    return std::find(passed_recent.begin(), passed_recent.end(), vertex) != passed_recent.end();
+  };
 
   walk_edges.push_back(start.edge_id);
   pass(first);
@@ -148,22 +170,31 @@ bool BackgroundLineInserter::Impl::walk(index_t first, index_t last, EdgeVertex 
       return false;
     }
     pass(current);
-    std::optional<EdgeVertex> next;
+    // The first edge around `current` that does not lead back to `previous`.
+    auto next = NO_ID;
     for (auto const& around : curve.edges_around_vertex(current)) {
-      if (curve.edge_vertex(around.opposite()) != previous) {
-        next = around;
+      auto const far_end = curve.edge_vertex(around.opposite());
+      if (far_end != previous) {
+        walk_edges.push_back(around.edge_id);
+        next = far_end;
         break;
       }
     }
-    if (!next) {
+    if (next == NO_ID) {
       stopped_at = current;
       return false;
     }
-    walk_edges.push_back(next->edge_id);
     previous = current;
-    current = curve.edge_vertex(next->opposite());
+    current = next;
   }
   return true;
+}
+
+void BackgroundLineInserter::Impl::stamp(index_t vertex) {
+  if (vertex >= passed_stamps.size()) {
+    passed_stamps.resize(std::max<std::size_t>(std::size_t{vertex} + 1, curve.nb_vertices()), 0);
+  }
+  passed_stamps[vertex] = walk_number;
 }
 
 BackgroundLineInserter::BackgroundLineInserter(ModifiableObject<BackgroundLine> object,

@@ -68,11 +68,16 @@ class BackgroundLineInserter::Impl {
   // by an insertion); found again at each call.
   std::shared_ptr<VariableAttribute<std::uint8_t>> inserted_vertices;
 
-  // Scratch of the walk, kept between calls so that walks do not allocate once warm: its
-  // edges, and per background vertex the stamp of the last walk that passed it.
+  // Marks `vertex` as passed by the current walk.
+  void stamp(index_t vertex);
+
+  // Scratch of the walk, kept between calls so that walks do not allocate once warm: the
+  // edges walked, the first vertices passed, and per vertex the number of the last long walk
+  // that passed it.
   std::vector<index_t> walk_edges;
-  std::vector<std::uint32_t> passed_stamp;
-  std::uint32_t walk_stamp{0};
+  absl::InlinedVector<index_t, 16> passed_recent;
+  std::vector<std::uint32_t> passed_stamps;
+  std::uint32_t walk_number{0};
 
   // Scratch of the debug lines: a line too long for the stack is composed here, and each
   // point's text is written here, so that composing does not allocate once warm.

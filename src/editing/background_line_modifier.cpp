@@ -5,8 +5,6 @@
 
 #include <absl/strings/str_cat.h>
 
-#include "editing/macro_lists.hpp"
-
 namespace velk::internal {
 
 struct BackgroundLineModifier::Impl {
@@ -22,9 +20,7 @@ BackgroundLineModifier::BackgroundLineModifier(BackgroundLine const& background,
 
 BackgroundLineModifier::~BackgroundLineModifier() = default;
 
-std::vector<index_t> BackgroundLineModifier::clean_edges() {
-  return GraphModifier::clean_edges();
-}
+std::vector<index_t> BackgroundLineModifier::clean_edges() { return GraphModifier::clean_edges(); }
 
 std::vector<index_t> BackgroundLineModifier::clean_vertices() {
   auto const& curve = impl_->line.line();
@@ -71,13 +67,12 @@ EdgedCurveModifier<1>::JoinEdgesInfo BackgroundLineModifier::join_edges(index_t 
   auto const& line = impl_->line;
   auto const& curve = line.line();
   detail::check_index(vertex, curve.nb_vertices(), OPERATION, "vertex");
-  if (auto const count = line.macro_vertices(vertex).size(); count > 0) {
+  if (auto const count = line.macro_vertex_view(vertex).size(); count > 0) {
     throw LumoraException{
         absl::StrCat("[", OPERATION, "] vertex ", vertex, " carries ", count, " macro vertices")};
   }
   auto const& around = curve.edges_around_vertex(vertex);
-  if (around.size() == 2 && !same_macro_elements(line.macro_elements(around[0].edge_id),
-                                                 line.macro_elements(around[1].edge_id))) {
+  if (around.size() == 2 && !line.same_macro_elements(around[0].edge_id, around[1].edge_id)) {
     throw LumoraException{absl::StrCat("[", OPERATION, "] edges ", around[0].edge_id, " and ",
                                        around[1].edge_id, " around vertex ", vertex,
                                        " carry different macro elements")};

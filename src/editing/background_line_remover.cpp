@@ -7,7 +7,6 @@
 #include <geometry/tolerance.hpp>
 
 #include "editing/background_line_inserter_impl.hpp"
-#include "editing/macro_lists.hpp"
 
 namespace velk::internal {
 namespace {
@@ -17,7 +16,7 @@ namespace {
 // the same macro elements.
 bool can_merge(BackgroundLine const& line, index_t vertex) {
   auto const& curve = line.line();
-  if (!line.macro_vertices(vertex).empty()) return false;
+  if (!line.macro_vertex_view(vertex).empty()) return false;
   auto const& around = curve.edges_around_vertex(vertex);
   if (around.size() != 2 || around[0].edge_id == around[1].edge_id) return false;
   auto const first = curve.edge_vertex(around[0].opposite());
@@ -31,8 +30,7 @@ bool can_merge(BackgroundLine const& line, index_t vertex) {
   if (!(std::min(a, b) - GEOMETRIC_TOLERANCE <= x && x <= std::max(a, b) + GEOMETRIC_TOLERANCE)) {
     return false;
   }
-  return same_macro_elements(line.macro_elements(around[0].edge_id),
-                             line.macro_elements(around[1].edge_id));
+  return line.same_macro_elements(around[0].edge_id, around[1].edge_id);
 }
 
 }  // namespace

@@ -69,4 +69,14 @@ std::optional<std::vector<index_t>> BackgroundLine::macro_edge_path(
   return impl_->macro_edge_path(*this, vertices, macro_edge, step_limit);
 }
 
+MacroEdgePaths BackgroundLine::macro_edge_paths(
+    absl::Span<MacroEdgePathQuery const> queries) const {
+  return impl_->macro_edge_paths(*this, queries, DEFAULT_PATH_STEP_LIMIT);
+}
+
+MacroEdgePaths BackgroundLine::macro_edge_paths(absl::Span<MacroEdgePathQuery const> queries,
+                                                index_t step_limit) const {
+  return impl_->macro_edge_paths(*this, queries, step_limit);
+}
+
 }  // namespace velk::internal

@@ -25,18 +25,22 @@ class BackgroundLine::Impl {
                                                       MeshEdge const& macro_edge,
                                                       index_t step_limit) const;
 
+  // The query of `BackgroundLine::macro_edge_paths` (macro_edge_paths.cpp).
+  MacroEdgePaths macro_edge_paths(MacroInfo const& macro_info,
+                                  absl::Span<MacroEdgePathQuery const> queries,
+                                  index_t step_limit) const;
+
  private:
   // The entries of `edges_around_vertex(vertex)` whose edge carries `macro_edge`, in
   // order, each edge once.
   absl::InlinedVector<EdgeVertex, 2> edges_around_vertex_with_macro_edge(
-      MacroInfo const& macro_info, index_t vertex, MeshEdge const& macro_edge) const;
+      MacroInfo const& macro_info, index_t vertex, MacroKey macro_edge) const;
 
   // The walk from `start` (an edge leaving the first vertex) to `target`: the chain, or
   // empty at a dead end; throws when the walk takes `step_limit` steps.
   std::optional<std::vector<index_t>> propagate_on_macro_edge(MacroInfo const& macro_info,
                                                               EdgeVertex const& start,
-                                                              index_t target,
-                                                              MeshEdge const& macro_edge,
+                                                              index_t target, MacroKey macro_edge,
                                                               index_t step_limit) const;
 
   EdgedCurve<1> const& curve_;

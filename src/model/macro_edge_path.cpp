@@ -17,52 +17,13 @@ constexpr std::size_t CHAIN_ROOM = 16;
 // of their edges, built when the chain grows past it.
 constexpr std::size_t LINEAR_VISITED_LIMIT = 32;
 
-// The edge index first: it differs far more often, and costs one comparison.
-bool matches(MeshElement const& element, MeshEdge const& macro_edge) {
-  return element.element_id == macro_edge.edge_id && element.mesh_id == macro_edge.mesh_id;
-}
-
-bool carries(std::vector<MeshElement> const& macro_elements, MeshEdge const& macro_edge) {
-  for (auto const& element : macro_elements) {
-    if (matches(element, macro_edge)) return true;
-  }
-  return false;
-}
-
-constexpr std::size_t NOT_FOUND = static_cast<std::size_t>(-1);
-
-// The position of `macro_edge` in `macro_elements`, searched outwards from `hint` (hint,
-// hint + 1, hint - 1, hint + 2, ...), or NOT_FOUND. Lists only grow at their end, and a
-// split gives both halves the whole list, so along a chain the macro edge sits at nearly
-// the same position in each edge's list: the position in the previous edge is a hint that
-// makes each step cost O(1) in practice rather than O(list length), which matters when
-// thousands of input edges overlap. The answer is the same as a scan from the front.
-std::size_t find_near(std::vector<MeshElement> const& macro_elements, MeshEdge const& macro_edge,
-                      std::size_t hint) {
-  auto const size = macro_elements.size();
-  if (size == 0) return NOT_FOUND;
-  std::size_t above = hint < size ? hint : size - 1;
-  std::size_t below = above;
-  while (above < size || below > 0) {
-    if (above < size) {
-      if (matches(macro_elements[above], macro_edge)) return above;
-      ++above;
-    }
-    if (below > 0) {
-      --below;
-      if (matches(macro_elements[below], macro_edge)) return below;
-    }
-  }
-  return NOT_FOUND;
-}
-
 }  // namespace
 
 absl::InlinedVector<EdgeVertex, 2> BackgroundLine::Impl::edges_around_vertex_with_macro_edge(
-    MacroInfo const& macro_info, index_t vertex, MeshEdge const& macro_edge) const {
+    MacroInfo const& macro_info, index_t vertex, MacroKey macro_edge) const {
   absl::InlinedVector<EdgeVertex, 2> qualifying;
   for (auto const& around : curve_.edges_around_vertex(vertex)) {
-    if (carries(macro_info.macro_elements(around.edge_id), macro_edge)) {
+    if (macro_info.find_macro_element(around.edge_id, macro_edge) != MacroInfo::NOT_FOUND) {
       qualifying.push_back(around);
     }
   }
@@ -70,8 +31,8 @@ absl::InlinedVector<EdgeVertex, 2> BackgroundLine::Impl::edges_around_vertex_wit
 }
 
 std::optional<std::vector<index_t>> BackgroundLine::Impl::propagate_on_macro_edge(
-    MacroInfo const& macro_info, EdgeVertex const& start, index_t target,
-    MeshEdge const& macro_edge, index_t step_limit) const {
+    MacroInfo const& macro_info, EdgeVertex const& start, index_t target, MacroKey macro_edge,
+    index_t step_limit) const {
   std::vector<index_t> chain;
   chain.reserve(CHAIN_ROOM);
   chain.push_back(start.edge_id);
@@ -93,7 +54,10 @@ std::optional<std::vector<index_t>> BackgroundLine::Impl::propagate_on_macro_edg
   auto position = start.opposite();
   // The vertex at the position, read once per step.
   auto vertex = curve_.edge_vertex(position);
-  auto hint = find_near(macro_info.macro_elements(start.edge_id), macro_edge, 0);
+  // Lists only grow at their end, and a split gives both halves the whole list, so along a
+  // chain the macro edge sits at nearly the same position in each edge's list: the position
+  // in the previous edge is the hint of the next search, which is then short.
+  auto hint = macro_info.find_macro_element(start.edge_id, macro_edge);
   index_t steps = 0;
   while (vertex != target && steps < step_limit) {
     ++steps;
@@ -102,8 +66,8 @@ std::optional<std::vector<index_t>> BackgroundLine::Impl::propagate_on_macro_edg
     bool moved = false;
     for (auto const& next : curve_.edges_around_vertex(vertex)) {
       if (in_chain(next.edge_id)) continue;
-      auto const found = find_near(macro_info.macro_elements(next.edge_id), macro_edge, hint);
-      if (found == NOT_FOUND) continue;
+      auto const found = macro_info.find_macro_element(next.edge_id, macro_edge, hint);
+      if (found == MacroInfo::NOT_FOUND) continue;
       extend(next.edge_id);
       position = next.opposite();
       hint = found;
@@ -133,10 +97,12 @@ std::optional<std::vector<index_t>> BackgroundLine::Impl::macro_edge_path(
   for (auto const vertex : vertices) {
     detail::check_index(vertex, curve_.nb_vertices(), "BackgroundLine::macro_edge_path", "vertex");
   }
-  auto const starts = edges_around_vertex_with_macro_edge(macro_info, vertices[0], macro_edge);
+  // A macro edge whose mesh no list names is carried by no edge.
+  auto const key = macro_info.macro_element_key(macro_edge);
+  if (!key) return std::nullopt;
+  auto const starts = edges_around_vertex_with_macro_edge(macro_info, vertices[0], *key);
   for (auto const& start : starts) {
-    if (auto chain =
-            propagate_on_macro_edge(macro_info, start, vertices[1], macro_edge, step_limit)) {
+    if (auto chain = propagate_on_macro_edge(macro_info, start, vertices[1], *key, step_limit)) {
       return chain;
     }
   }

@@ -157,11 +157,11 @@ class BackgroundLineSession::Impl {
     return found->second->name;
   }
 
-  std::vector<CurveElement> named(std::vector<MeshElement> const& elements,
+  std::vector<CurveElement> named(internal::MacroListView<MeshElement> const& elements,
                                   char const* operation) const {
     std::vector<CurveElement> result;
     result.reserve(elements.size());
-    for (auto const& element : elements) {
+    for (auto const element : elements) {
       result.push_back({name_of(element.mesh_id, operation), element.element_id});
     }
     return result;
@@ -178,7 +178,7 @@ class BackgroundLineSession::Impl {
          modifier.edges_overlapping(x - 2 * GEOMETRIC_TOLERANCE, x + 2 * GEOMETRIC_TOLERANCE)) {
       for (auto const end : background.edge_vertices(edge)) {
         if (best && *best <= end) continue;
-        auto const& carried = line.macro_vertices(end);
+        auto const carried = line.macro_vertex_view(end);
         if (std::find(carried.begin(), carried.end(), macro) != carried.end()) best = end;
       }
     }
@@ -381,10 +381,10 @@ std::vector<CurveElement> BackgroundLineSession::macro_vertices(index_t vertex) 
   static constexpr char const* OPERATION = "BackgroundLineSession::macro_vertices";
   auto const& state = *impl_;
   state.check_vertex(vertex, OPERATION);
-  auto const& vertices = state.line.macro_vertices(vertex);
+  auto const vertices = state.line.macro_vertex_view(vertex);
   std::vector<CurveElement> result;
   result.reserve(vertices.size());
-  for (auto const& macro : vertices) {
+  for (auto const macro : vertices) {
     result.push_back({state.name_of(macro.mesh_id, OPERATION), macro.vertex_id});
   }
   return result;
@@ -393,7 +393,7 @@ std::vector<CurveElement> BackgroundLineSession::macro_vertices(index_t vertex) 
 std::vector<CurveElement> BackgroundLineSession::macro_elements(index_t edge) const {
   static constexpr char const* OPERATION = "BackgroundLineSession::macro_elements";
   impl_->check_edge(edge, OPERATION);
-  return impl_->named(impl_->line.macro_elements(edge), OPERATION);
+  return impl_->named(impl_->line.macro_element_view(edge), OPERATION);
 }
 
 std::optional<index_t> BackgroundLineSession::vertex_of(std::string_view name,
@@ -449,7 +449,8 @@ std::vector<OverlappingEdge> BackgroundLineSession::overlapping(double a, double
     if (start > b || end < a) continue;
     // Two intervals of positive length that only touch share no part of the axis.
     if (start < end && a < b && (end == a || start == b)) continue;
-    result.push_back({edge, start, end, state.named(state.line.macro_elements(edge), OPERATION)});
+    result.push_back(
+        {edge, start, end, state.named(state.line.macro_element_view(edge), OPERATION)});
   }
   return result;
 }

@@ -1,16 +1,12 @@
 // A failed insertion changes nothing: `BackgroundLineSession::insert` (and the library's
 // `insert_new_curve` behind it) made to fail at each of its memory allocations in turn,
-// through this program's replacement of the global `operator new`, which throws
-// `std::bad_alloc` at a chosen allocation. After each failure the session must be as it
-// was before the call, in everything a caller can read (the lists around the vertices
-// included), with the name free; inserting the curve again must then give what it gives
-// on a session that never failed.
-#include <atomic>
+// through this program's replacement of the global `operator new` (failing_allocation.hpp).
+// After each failure the session must be as it was before the call, in everything a caller
+// can read (the lists around the vertices included), with the name free; inserting the
+// curve again must then give what it gives on a session that never failed.
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -18,70 +14,8 @@
 
 #include <velk/background_line_session.hpp>
 
+#include "failure/failing_allocation.hpp"
 #include "support/log_capture.hpp"
-
-namespace {
-
-// Allocations left before the one that fails; negative: none fails.
-std::atomic<long> allocations_before_failure{-1};
-
-void* allocate(std::size_t size) {
-  if (allocations_before_failure.load(std::memory_order_relaxed) >= 0 &&
-      allocations_before_failure.fetch_sub(1, std::memory_order_relaxed) == 0) {
-    throw std::bad_alloc{};
-  }
-  if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
-  throw std::bad_alloc{};
-}
-
-}  // namespace
-
-// The replacements: every allocation of the process (the libraries' included) comes here,
-// in every form, so that each release goes to the matching function.
-#define VELK_REPLACED __attribute__((visibility("default")))
-VELK_REPLACED void* operator new(std::size_t size) { return allocate(size); }
-VELK_REPLACED void* operator new[](std::size_t size) { return allocate(size); }
-VELK_REPLACED void* operator new(std::size_t size, std::nothrow_t const&) noexcept {
-  try {
-    return allocate(size);
-  } catch (std::bad_alloc const&) {
-    return nullptr;
-  }
-}
-VELK_REPLACED void* operator new[](std::size_t size, std::nothrow_t const& nothrow) noexcept {
-  return operator new(size, nothrow);
-}
-VELK_REPLACED void* operator new(std::size_t size, std::align_val_t alignment) {
-  if (allocations_before_failure.load(std::memory_order_relaxed) >= 0 &&
-      allocations_before_failure.fetch_sub(1, std::memory_order_relaxed) == 0) {
-    throw std::bad_alloc{};
-  }
-  auto const align = static_cast<std::size_t>(alignment);
-  if (void* memory = std::aligned_alloc(align, (size + align - 1) / align * align)) return memory;
-  throw std::bad_alloc{};
-}
-VELK_REPLACED void* operator new[](std::size_t size, std::align_val_t alignment) {
-  return operator new(size, alignment);
-}
-VELK_REPLACED void operator delete(void* memory) noexcept { std::free(memory); }
-VELK_REPLACED void operator delete[](void* memory) noexcept { std::free(memory); }
-VELK_REPLACED void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
-VELK_REPLACED void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
-VELK_REPLACED void operator delete(void* memory, std::nothrow_t const&) noexcept {
-  std::free(memory);
-}
-VELK_REPLACED void operator delete[](void* memory, std::nothrow_t const&) noexcept {
-  std::free(memory);
-}
-VELK_REPLACED void operator delete(void* memory, std::align_val_t) noexcept { std::free(memory); }
-VELK_REPLACED void operator delete[](void* memory, std::align_val_t) noexcept { std::free(memory); }
-VELK_REPLACED void operator delete(void* memory, std::size_t, std::align_val_t) noexcept {
-  std::free(memory);
-}
-VELK_REPLACED void operator delete[](void* memory, std::size_t, std::align_val_t) noexcept {
-  std::free(memory);
-}
-#undef VELK_REPLACED
 
 namespace {
 
@@ -165,15 +99,9 @@ TEST(BackgroundLineSessionFailure, AnInsertionThatRunsOutOfMemoryChangesNothing)
       for (long allocation = 0;; ++allocation) {
         Scenario scenario{first_insertion};
         auto const before = observe(scenario.session);
-        bool failed = false;
-        allocations_before_failure = allocation;
-        try {
-          scenario.insert(only);
-        } catch (std::bad_alloc const&) {
-          failed = true;
+        if (!velk::test::fails_at(allocation, [&] { scenario.insert(only); })) {
+          break;  // the insertion needs fewer allocations than that
         }
-        allocations_before_failure = -1;
-        if (!failed) break;  // the insertion needs fewer allocations than that
         ++failures;
         ASSERT_TRUE(observe(scenario.session) == before)
             << "the session changed when allocation " << allocation << " failed";

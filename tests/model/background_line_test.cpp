@@ -58,9 +58,7 @@ TEST(BackgroundLine, ConstructionCreatesMacroAttributesAndDestructionRemovesOnly
   EXPECT_FALSE(
       chain.curve.vertex_attribute_manager().attribute_exists(MacroInfo::EDGE_ATTRIBUTE_NAME));
   chain.add_macro_information(*line);
-  auto const edge_lists =
-      chain.curve.edge_attribute_manager().find_attribute<Elements>(MacroInfo::EDGE_ATTRIBUTE_NAME);
-  EXPECT_EQ(edge_lists->value(0), Elements{chain.element});
+  EXPECT_EQ(line->macro_elements(0), Elements{chain.element});
   EXPECT_EQ(line->macro_vertices(1), Vertices{chain.vertex});
 
   line.reset();

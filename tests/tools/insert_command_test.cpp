@@ -194,7 +194,7 @@ TEST(ToolInsert, ProgressGoesToStderrUnlessQuiet) {
   EXPECT_EQ(lines[3].rfind("[info] Insertion of curve well-2 (", 0), 0U) << lines[3];
   EXPECT_EQ(lines[5],
             "[info] inserted 2 curves: background of 10 vertices and 9 edges carrying 11 input "
-            "edges in all (macro lists 1016 B)");
+            "edges in all (macro lists 1.1 KiB)");
   EXPECT_EQ(lines[6],
             "[info] paths: 4 inserted input edges, each with a chain of background edges");
   EXPECT_EQ(lines[7], "[info] wrote result.json");

@@ -4,6 +4,7 @@
 //   velk::internal::BackgroundLine line{curve};     // `curve` must outlive `line`
 //   line.macro_elements(edge);                      // input edges the edge carries
 //   auto chain = line.macro_edge_path({v0, v1}, velk::MeshEdge{input.id(), input_edge});
+//   auto paths = line.macro_edge_paths(queries);    // every chain in one pass
 #pragma once
 
 #include <array>
@@ -13,8 +14,11 @@
 #include <tuple>
 #include <vector>
 
+#include <absl/types/span.h>
+
 #include <mesh/edged_curve.hpp>
 #include <mesh/mesh_element.hpp>
+#include <velk/background_line/macro_edge_paths.hpp>
 #include <velk/background_line/macro_info_1d.hpp>
 
 namespace velk::internal {
@@ -57,7 +61,8 @@ class VELK_BACKGROUND_LINE_API BackgroundLine : public MacroInfo1D {
   // vertices are equal, no edge around `vertices[0]` carries the macro edge, or no walk
   // arrives. Throws `LumoraException` "[BackgroundSolid::macro_edge_path] Too many steps
   // while propagating on macro edge." when a walk reaches 1000 steps (so a chain holds at
-  // most 1000 edges). Reads only. Unless the vertices are equal, an out-of-range one throws
+  // most 1000 edges). Reads only (it may fill the lists' search tables). Unless the vertices
+  // are equal, an out-of-range one throws
   // `LumoraException` "[BackgroundLine::macro_edge_path] vertex index <v> is out of range
   // (<n> vertices)".
   std::optional<std::vector<index_t>> macro_edge_path(std::array<index_t, 2> const& vertices,
@@ -67,14 +72,31 @@ class VELK_BACKGROUND_LINE_API BackgroundLine : public MacroInfo1D {
   // `step_limit` edges, and a walk that takes `step_limit` steps throws the same
   // "Too many steps" exception. A limit of `max(1, line().nb_edges())` is never reached, since a
   // walk visits each edge at most once: the chain is then missing only when none exists.
-  // Costs O(length of the chain) after one scan of the start vertex's macro lists: each
-  // step looks for the macro edge next to its position in the previous edge's list, where
-  // it sits unless input edges were inserted ending between the two edges. Throws
+  // Costs O(length of the chain) list searches (`MacroInfo::find_macro_element`): the first
+  // around the start vertex, then each step's near the macro edge's position in the previous
+  // edge's list, where it sits unless input edges were inserted ending between the two
+  // edges. No search scans more than a few thousand entries: a longer list gets a table of
+  // positions the first time it would, kept until the list changes, so that queries meeting
+  // the same long list again (many repeated input edges) never scan it again. Throws
   // `LumoraException`
   // "[BackgroundLine::macro_edge_path] step limit 0 must be at least 1" for a zero limit.
   std::optional<std::vector<index_t>> macro_edge_path(std::array<index_t, 2> const& vertices,
                                                       MeshEdge const& macro_edge,
                                                       index_t step_limit) const;
+
+  // The answers of `macro_edge_path(query.vertices, query.macro_edge, step_limit)` for every
+  // query, in query order, found together: on the parts of the background that form paths
+  // (every vertex with at most two edges, no loop: a line, sorted or not), one pass over
+  // their edges in order reads each macro list once and gives every chain, in
+  // O(queries log queries + edges + macro entries) without searching any list; a query whose
+  // first vertex lies elsewhere is answered by `macro_edge_path`. The answers keep each chain
+  // along a path as a range of the path, so they take memory in proportion to the queries
+  // and the background, not to the chains. When one of the single queries would throw, this
+  // throws what the first of them, in query order, would throw, and answers nothing. Reads
+  // only (like `macro_edge_path`, it may fill the lists' search tables).
+  MacroEdgePaths macro_edge_paths(absl::Span<MacroEdgePathQuery const> queries) const;
+  MacroEdgePaths macro_edge_paths(absl::Span<MacroEdgePathQuery const> queries,
+                                  index_t step_limit) const;
 
   // The vertex attribute (`std::uint8_t`) by which the inserter marks the vertices it
   // creates (`INSERTED_VERTEX_MARK`), so that `BackgroundLineInserter::remove_curve` merges

@@ -32,8 +32,13 @@ TEST(MacroFootprint, FollowsDerivationsThroughRenumberingsAndClones) {
   footprint.add(a, 1);  // twice: once among the candidates
   // Edge 1 split into 4 and 5, then 5 into 6 and 7; edge 2's list copied onto 3, then 3's
   // onto 0, a smaller index, which is recorded directly.
-  std::vector<MeshElement> const list_a{{a, 0}};
-  std::vector<MeshElement> const list_b{{b, 0}, {b, 1}};
+  auto const meshes_of = [](std::vector<MeshElement> list) {
+    return [list](auto&& add) {
+      for (auto const& element : list) add(element.mesh_id);
+    };
+  };
+  auto const list_a = meshes_of({{a, 0}});
+  auto const list_b = meshes_of({{b, 0}, {b, 1}});
   footprint.resize(8);
   footprint.derive(4, 1, list_a);
   footprint.derive(5, 1, list_a);
@@ -41,7 +46,7 @@ TEST(MacroFootprint, FollowsDerivationsThroughRenumberingsAndClones) {
   footprint.derive(7, 5, list_a);
   footprint.derive(3, 2, list_b);
   footprint.derive(0, 3, list_b);
-  footprint.derive(1, 2, {});  // an empty list names no mesh
+  footprint.derive(1, 2, meshes_of({}));  // an empty list names no mesh
   EXPECT_EQ(sorted_candidates(footprint, a), (Indices{1, 4, 5, 6, 7}));
   EXPECT_EQ(sorted_candidates(footprint, b), (Indices{0, 2, 3}));
 

@@ -94,6 +94,37 @@ TEST(MacroInfoBuilder, UpdateVertexGivesTheFirstVertexTheUnionOwnEntriesFirst) {
   EXPECT_EQ(f.store.macro_vertices(1), (Vertices{f.c, f.a, f.d, f.b}));
 }
 
+// Lists long enough that the merge finds repeats by hashing; the entries of another mesh
+// that reach the first vertex are then removed with that mesh, as the footprint knows.
+TEST(MacroInfoBuilder, UpdateVertexOfLongListsKeepsTheFirstOfEachEntry) {
+  Fixture f;
+  velk::uuid const other;
+  for (velk::index_t index = 0; index < 30; ++index) {
+    f.writer.add_macro_vertex_info({f.input, index}, 0);
+  }
+  f.writer.add_macro_vertex_info({f.input, 3}, 0);  // a repeat within the first list
+  for (velk::index_t index = 20; index < 50; ++index) {
+    f.writer.add_macro_vertex_info({f.input, index}, 1);
+    f.writer.add_macro_vertex_info({other, index}, 1);
+  }
+  // Its own entries once each, then the other list's new ones in the order met.
+  Vertices expected;
+  for (velk::index_t index = 0; index < 30; ++index) expected.push_back({f.input, index});
+  for (velk::index_t index = 20; index < 50; ++index) {
+    if (index >= 30) expected.push_back({f.input, index});
+    expected.push_back({other, index});
+  }
+  Vertices expected_without_other;
+  for (velk::index_t index = 0; index < 50; ++index) {
+    expected_without_other.push_back({f.input, index});
+  }
+
+  f.writer.update_vertex({0, {1}});
+  EXPECT_EQ(f.store.macro_vertices(0), expected);
+  f.writer.remove_macro_mesh(other);
+  EXPECT_EQ(f.store.macro_vertices(0), expected_without_other);
+}
+
 TEST(MacroInfoBuilder, MovedBuilderEditsTheSameStore) {
   Fixture f;
   StoreWriter moved{std::move(f.writer)};
