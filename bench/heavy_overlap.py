@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the heavy-overlap job of issue 13 as a velk-background-line input file.
+"""Writes a heavy-overlap job as a velk-background-line input file.
 
 The background is a chain of BACKGROUND unit edges over [0, BACKGROUND]; each of CURVES input
 curves is a chain through POINTS points drawn uniformly in [0, BACKGROUND], in drawing order

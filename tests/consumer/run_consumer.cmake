@@ -5,12 +5,12 @@
 #  3. check the exported targets and the run paths of the installed libraries and programs;
 #  4. configure the host with CMAKE_PREFIX_PATH=<prefix> (package registries off), build it, run it;
 #  5. compile every installed header through the package's include paths;
-#  6. build and run the program of README.md's "Using the library from C++: the full API"
-#     against the package, and compare what it prints with the output the README shows.
+#  6. build and run the program of docs/cpp.md's "The full API" against the package, and
+#     compare what it prints with the output the page shows.
 cmake_minimum_required(VERSION 3.25)
 
 foreach(input VELK_BUILD_DIR VELK_SOURCE_DIR WORK_DIR HOST_SOURCE_DIR GENERATOR CXX_COMPILER
-              EXPECTED_TARGETS README)
+              EXPECTED_TARGETS CPP_GUIDE)
   if(NOT DEFINED ${input} OR "${${input}}" STREQUAL "")
     message(FATAL_ERROR "run_consumer.cmake: ${input} is not set")
   endif()
@@ -147,21 +147,21 @@ list(TRANSFORM host_configure REPLACE "^${host_build}$" "${headers_build}")
 run("configuring the all-headers project" ${host_configure})
 run("compiling every installed header" ${CMAKE_COMMAND} --build ${headers_build})
 
-# 6. The README's program: the first ```cpp block of its section, and the ```text block after
+# 6. The guide's program: the first ```cpp block of its section, and the ```text block after
 #    it for what it must print.
-file(READ ${README} readme)
-# The title is matched as a whole line: other sections' titles start with the same words.
-set(section_title "## Using the library from C++: the full API")
-string(FIND "${readme}" "\n${section_title}\n" section_start)
+file(READ ${CPP_GUIDE} guide)
+# The title is matched as a whole line, so that a longer title starting with it does not count.
+set(section_title "## The full API")
+string(FIND "${guide}" "\n${section_title}\n" section_start)
 if(section_start EQUAL -1)
-  message(FATAL_ERROR "${README} has no section '${section_title}'")
+  message(FATAL_ERROR "${CPP_GUIDE} has no section '${section_title}'")
 endif()
-string(SUBSTRING "${readme}" ${section_start} -1 rest)
+string(SUBSTRING "${guide}" ${section_start} -1 rest)
 function(take_block fence text_variable rest_variable)
   set(text "${${rest_variable}}")
   string(FIND "${text}" "\n${fence}\n" start)
   if(start EQUAL -1)
-    message(FATAL_ERROR "no ${fence} block in ${README}, section '${section_title}'")
+    message(FATAL_ERROR "no ${fence} block in ${CPP_GUIDE}, section '${section_title}'")
   endif()
   string(LENGTH "\n${fence}\n" fence_length)
   math(EXPR start "${start} + ${fence_length}")
@@ -175,26 +175,26 @@ function(take_block fence text_variable rest_variable)
 endfunction()
 take_block("```cpp" example_source rest)
 take_block("```text" example_output rest)
-set(example_dir ${WORK_DIR}/readme-example)
-set(example_build ${WORK_DIR}/readme-example-build)
+set(example_dir ${WORK_DIR}/guide-example)
+set(example_build ${WORK_DIR}/guide-example-build)
 file(WRITE ${example_dir}/main.cpp "${example_source}")
 file(WRITE ${example_dir}/CMakeLists.txt [=[
 cmake_minimum_required(VERSION 3.25)
-project(VelkReadmeExample LANGUAGES CXX)
+project(VelkGuideExample LANGUAGES CXX)
 find_package(VelkBackgroundLine CONFIG REQUIRED)
-add_executable(readme_example main.cpp)
-target_link_libraries(readme_example PRIVATE Velk::BackgroundLine)
+add_executable(guide_example main.cpp)
+target_link_libraries(guide_example PRIVATE Velk::BackgroundLine)
 ]=])
 list(TRANSFORM host_configure REPLACE "^${headers_source}$" "${example_dir}")
 list(TRANSFORM host_configure REPLACE "^${headers_build}$" "${example_build}")
-run("configuring the README's program" ${host_configure})
-run("building the README's program" ${CMAKE_COMMAND} --build ${example_build})
-execute_process(COMMAND ${example_build}/readme_example RESULT_VARIABLE result
+run("configuring the guide's program" ${host_configure})
+run("building the guide's program" ${CMAKE_COMMAND} --build ${example_build})
+execute_process(COMMAND ${example_build}/guide_example RESULT_VARIABLE result
   OUTPUT_VARIABLE printed ERROR_VARIABLE errors)
 if(NOT result EQUAL 0)
-  message(FATAL_ERROR "the README's program failed (${result}):\n${printed}${errors}")
+  message(FATAL_ERROR "the guide's program failed (${result}):\n${printed}${errors}")
 endif()
 if(NOT printed STREQUAL example_output)
-  message(FATAL_ERROR "the README's program printed\n${printed}\nbut the README shows\n"
+  message(FATAL_ERROR "the guide's program printed\n${printed}\nbut ${CPP_GUIDE} shows\n"
     "${example_output}")
 endif()
