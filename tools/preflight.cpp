@@ -40,64 +40,6 @@ std::optional<std::string> unscalable(JobInput const& input, int exponent) {
   return std::nullopt;
 }
 
-struct Span {
-  double low;
-  double high;
-};
-
-// Edge `edge` of `curve` as "edge 0 (40 to 10)".
-std::string edge_text(CurveData const& curve, std::size_t edge) {
-  auto const& ends = curve.edges[edge];
-  return "edge " + std::to_string(edge) + " (" + format_number(curve.points[ends[0]]) + " to " +
-         format_number(curve.points[ends[1]]) + ")";
-}
-
-// Background edges that overlap another one by more than the tolerance: an edge over
-// [40, 10] next to one over [10, 30] shows a background whose points were given unsorted.
-void warn_about_overlaps(CurveData const& background, std::vector<Span> const& spans) {
-  auto const tolerance = GEOMETRIC_TOLERANCE;
-  auto const length = [&](std::size_t e) { return spans[e].high - spans[e].low; };
-  auto const overlap = [&](std::size_t a, std::size_t b) {
-    return std::min(spans[a].high, spans[b].high) - std::max(spans[a].low, spans[b].low) >
-           tolerance;
-  };
-  std::vector<std::size_t> order(spans.size());
-  std::iota(order.begin(), order.end(), std::size_t{0});
-  std::sort(order.begin(), order.end(), [&spans](std::size_t a, std::size_t b) {
-    return spans[a].low < spans[b].low ||
-           (spans[a].low == spans[b].low && spans[a].high < spans[b].high);
-  });
-  // An edge overlaps one before it in this order when the highest upper end of the longer-
-  // than-tolerance edges before it lies past its lower end; one after it when the next such
-  // edge's lower end lies before its upper end.
-  std::vector<bool> flagged(spans.size(), false);
-  double highest = -HUGE_VAL;
-  for (auto const e : order) {
-    if (length(e) <= tolerance) continue;
-    if (highest - spans[e].low > tolerance) flagged[e] = true;
-    highest = std::max(highest, spans[e].high);
-  }
-  double next_low = HUGE_VAL;
-  for (auto position = order.size(); position-- > 0;) {
-    auto const e = order[position];
-    if (length(e) <= tolerance) continue;
-    if (spans[e].high - next_low > tolerance) flagged[e] = true;
-    next_low = spans[e].low;
-  }
-  auto const count = static_cast<std::size_t>(std::count(flagged.begin(), flagged.end(), true));
-  if (count == 0) return;
-  auto const first =
-      static_cast<std::size_t>(std::find(flagged.begin(), flagged.end(), true) - flagged.begin());
-  std::size_t other = 0;
-  while (other < spans.size() && (other == first || !overlap(first, other))) ++other;
-  if (other == spans.size()) return;
-  Logger::log_warn("background: " + count_of(count, "edge") +
-                   " overlap other background edges, e.g. " + edge_text(background, first) +
-                   " overlaps " + edge_text(background, other) +
-                   "; is the background sorted? (without \"edges\", its points are joined in "
-                   "file order)");
-}
-
 }  // namespace
 
 void check_tolerance(double requested) {
@@ -192,29 +134,9 @@ std::optional<std::string> outside_point(CurveData const& curve, BackgroundCover
 
 void warn_about_input(JobInput const& input, Scaling const& scaling) {
   auto const& background = input.background;
-  std::vector<Span> spans;
-  spans.reserve(background.edges.size());
-  for (auto const& edge : background.edges) {
-    auto const a = scaling.to_library(background.points[edge[0]]);
-    auto const b = scaling.to_library(background.points[edge[1]]);
-    spans.push_back({std::min(a, b), std::max(a, b)});
-  }
-  warn_about_overlaps(background, spans);
+  warn_about_background(background.points, background.edges, scaling);
 
-  std::size_t zero_length = 0;
   std::size_t first = 0;
-  for (std::size_t e = spans.size(); e-- > 0;) {
-    if (within_tolerance(spans[e].high, spans[e].low)) {
-      ++zero_length;
-      first = e;
-    }
-  }
-  if (zero_length > 0) {
-    Logger::log_warn("background: " + count_of(zero_length, "edge") +
-                     " of zero length (ends within " + format_number(scaling.tolerance) +
-                     " of each other), e.g. " + edge_text(background, first));
-  }
-
   std::size_t without_edges = 0;
   for (std::size_t c = input.curves.size(); c-- > 0;) {
     if (input.curves[c].edges.empty()) {
