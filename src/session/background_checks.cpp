@@ -51,10 +51,14 @@ void warn_about_overlaps(absl::Span<double const> points,
   };
   std::vector<std::size_t> order(spans.size());
   std::iota(order.begin(), order.end(), std::size_t{0});
-  std::sort(order.begin(), order.end(), [&spans](std::size_t a, std::size_t b) {
+  auto const before = [&spans](std::size_t a, std::size_t b) {
     return spans[a].low < spans[b].low ||
            (spans[a].low == spans[b].low && spans[a].high < spans[b].high);
-  });
+  };
+  // A chain through sorted points is in order already: the usual background costs no sort.
+  if (!std::is_sorted(order.begin(), order.end(), before)) {
+    std::sort(order.begin(), order.end(), before);
+  }
   // An edge overlaps one before it in this order when the highest upper end of the longer-
   // than-tolerance edges before it lies past its lower end; one after it when the next such
   // edge's lower end lies before its upper end.
