@@ -6,8 +6,7 @@
 #include <utility>
 
 #include <absl/container/flat_hash_map.h>
-#include <basic/logger.hpp>
-#include <velk/background_line_session.hpp>
+#include <velk/background_line.hpp>
 #include <velk/tracks/message_text.hpp>
 #include <velk/tracks/ordered_pool.hpp>
 #include <velk/tracks/track_error.hpp>
@@ -161,24 +160,36 @@ LineRows overlay_line(SequenceTracks sequence, std::vector<std::string> const& n
   auto const nb_points = static_cast<index_t>(breakpoints.x.size());
   if (nb_points < 2) return rows;
 
-  // The session takes the scaling's tolerance and finds the same scaling back from it.
-  BackgroundLineSession session{
-      breakpoints.x, {}, scaling.tolerance, bed ? sequence.name : std::string{"background"}};
-  std::vector<double> points;
-  std::vector<BackgroundLineSession::Edge> edges;
+  BackgroundLineLibrary::initialize();
+  EdgedCurve<1> background;
+  EdgedCurveBuilder<1> background_builder{background};
+  background_builder.set_name(bed ? sequence.name : std::string{"background"});
+  for (auto const x : breakpoints.x) {
+    background_builder.create_point(Point<1>{{scaling.to_library(x)}});
+  }
+  for (index_t v = 0; v + 1 < nb_points; ++v) background_builder.create_edge(v, v + 1);
+  internal::BackgroundLine line{background};
+  internal::BackgroundLineBuilder line_builder{line};
+  internal::BackgroundLineModifier modifier{line, line_builder, background_builder};
+  internal::BackgroundLineInserter inserter{{line, modifier}, line_builder};
+
+  std::vector<uuid> ids;
   for (std::size_t t = 0; t < runs.size(); ++t) {
-    if (runs[t].empty()) continue;
-    points.clear();
-    edges.clear();
-    for (auto const& run : runs[t]) {
-      auto const first = static_cast<index_t>(points.size());
-      points.push_back(run.start);
-      points.push_back(run.end);
-      edges.push_back({first, first + 1});
+    EdgedCurve<1> curve;
+    {
+      EdgedCurveBuilder<1> builder{curve};
+      builder.set_name(names[t]);
+      for (auto const& run : runs[t]) {
+        auto const first = builder.create_point(Point<1>{{scaling.to_library(run.start)}});
+        auto const second = builder.create_point(Point<1>{{scaling.to_library(run.end)}});
+        builder.create_edge(first, second);
+      }
     }
+    ids.push_back(curve.id());
+    if (runs[t].empty()) continue;
     runs[t] = std::vector<Run>{};
     try {
-      session.insert(names[t], points, edges);
+      inserter.insert_curve(curve);
     } catch (LumoraException const& error) {
       throw TrackError{TrackError::Kind::failed, "overlay_line",
                        line_label(sequence) + ": curve " + quote_text(names[t]) +
@@ -186,18 +197,15 @@ LineRows overlay_line(SequenceTracks sequence, std::vector<std::string> const& n
     }
   }
   // Every coordinate is a background vertex already: the insertions snap, never split.
-  if (session.nb_vertices() != nb_points || session.nb_edges() + 1 != nb_points) {
+  if (background.nb_vertices() != nb_points || background.nb_edges() + 1 != nb_points) {
     throw TrackError{TrackError::Kind::failed, "overlay_line",
                      line_label(sequence) + ": the insertions changed the background's vertices"};
   }
-  auto const& line = session.background_line();
 
   rows.set_of_edge.assign(nb_points - 1, LineRows::NO_SET);
   absl::flat_hash_map<uuid, std::size_t> curves;
-  for (std::size_t t = 0; t < names.size(); ++t) {
-    if (session.has_curve(names[t])) curves.insert_or_assign(session.curve(names[t]).id(), t);
-  }
-  CurveSet carried{names.size()};
+  for (std::size_t t = 0; t < ids.size(); ++t) curves.insert_or_assign(ids[t], t);
+  CurveSet carried{ids.size()};
   for (index_t edge = 0; edge + 1 < nb_points; ++edge) {
     auto const macros = line.macro_element_view(edge);
     if (macros.empty()) continue;
