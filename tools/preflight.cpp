@@ -6,7 +6,6 @@
 
 #include <velk/background_line.hpp>
 
-#include "job.hpp"
 #include "text.hpp"
 #include "tool_error.hpp"
 

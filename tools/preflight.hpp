@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <geometry/tolerance.hpp>
@@ -62,11 +63,19 @@ class BackgroundCover {
 // nothing when every such point lies on one.
 std::optional<std::string> outside_point(CurveData const& curve, BackgroundCover const& cover);
 
+// How the job runs: the scaling of the coordinates, and the input curves to leave out
+// (`--keep-going`), each with the reason.
+struct JobOptions {
+  Scaling scaling;
+  // Whether curves that would fail are left out (the outputs then list them, even none).
+  bool keep_going = false;
+  std::vector<std::pair<std::size_t, std::string>> left_out;
+};
+
 // The options of a run of `input` (`source` names it in messages) with the snapping
 // distance `tolerance` (user's units; logged unless `GEOMETRIC_TOLERANCE`) and, with
 // `keep_going`, the curves that would fail left out, each named in a warning. Logs the
 // warnings of `warn_about_input`. Throws what `choose_scaling` throws.
-struct JobOptions;
 JobOptions prepare_job(JobInput const& input, std::string const& source, double tolerance,
                        bool keep_going);
 
