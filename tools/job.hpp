@@ -57,15 +57,6 @@ struct EdgePath {
 // has an `AbslHashValue`.
 using CurveLookup = absl::flat_hash_map<uuid, std::size_t>;
 
-// How the job runs: the scaling of the coordinates, and the input curves to leave out
-// (`--keep-going`), each with the reason.
-struct JobOptions {
-  Scaling scaling;
-  // Whether curves that would fail are left out (the outputs then list them, even none).
-  bool keep_going = false;
-  std::vector<std::pair<std::size_t, std::string>> left_out;
-};
-
 // The job, run at construction. Neither copyable nor movable (the library's objects refer
 // to one another).
 class Job {

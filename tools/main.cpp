@@ -10,6 +10,8 @@
 // Errors are one line on stderr, prefixed with the tool's name; the exit code is 2 for
 // unusable input or arguments, 1 when an insertion fails and 3 when --keep-going left a
 // curve out (see docs/format.md).
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
@@ -90,11 +92,29 @@ void add_log_options(CLI::App& command, LogOptions& options) {
 }
 
 // Sets the level, and a sink that keeps every log line on one line of stderr: the library's
-// progress lines hold curve names, which may hold line breaks.
+// progress lines hold curve names, which may hold line breaks. Lines go out through a
+// buffered stderr, one write per line into the buffer and the buffer flushed at most ten
+// times a second (and at exit, and by every error message, which goes through the same
+// buffer): two progress lines per curve, unbuffered, cost seconds on 160 000 curves.
 void set_up_logger(LogOptions const& options) {
   Logger::set_level(options.quiet ? Logger::LEVEL::off : log_levels().at(options.level));
+  static char buffer[1 << 16];
+  std::setvbuf(stderr, buffer, _IOFBF, sizeof(buffer));
   Logger::set_handler([](Logger::LEVEL level, std::string_view line) {
-    std::cerr << '[' << Logger::level_name(level) << "] " << single_line(line, line.size()) << '\n';
+    // Called under the logger's lock: one thread at a time.
+    static std::string text;
+    static auto last_flush = std::chrono::steady_clock::now();
+    text.assign(1, '[');
+    text += Logger::level_name(level);
+    text += "] ";
+    text += single_line(line, line.size());
+    text += '\n';
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    auto const now = std::chrono::steady_clock::now();
+    if (now - last_flush >= std::chrono::milliseconds{100}) {
+      std::fflush(stderr);
+      last_flush = now;
+    }
   });
 }
 

@@ -6,7 +6,6 @@
 
 #include <velk/background_line.hpp>
 
-#include "job.hpp"
 #include "text.hpp"
 #include "tool_error.hpp"
 
@@ -25,8 +24,8 @@ std::optional<std::string> unscalable(JobInput const& input, int exponent) {
     for (std::size_t i = 0; i < curve.points.size(); ++i) {
       auto const x = curve.points[i];
       if (x == 0) continue;
-      auto const scaled = std::abs(std::ldexp(x, exponent));
-      if (std::isfinite(scaled) && scaled >= DBL_MIN) continue;
+      if (scalable(x, Scaling{exponent, 0})) continue;
+      auto const scaled = std::ldexp(x, exponent);
       return where + ": points[" + std::to_string(i) + "] = " + format_number(x) +
              (std::isfinite(scaled) ? " would become too small to compute with"
                                     : " would overflow");
@@ -40,64 +39,6 @@ std::optional<std::string> unscalable(JobInput const& input, int exponent) {
   return std::nullopt;
 }
 
-struct Span {
-  double low;
-  double high;
-};
-
-// Edge `edge` of `curve` as "edge 0 (40 to 10)".
-std::string edge_text(CurveData const& curve, std::size_t edge) {
-  auto const& ends = curve.edges[edge];
-  return "edge " + std::to_string(edge) + " (" + format_number(curve.points[ends[0]]) + " to " +
-         format_number(curve.points[ends[1]]) + ")";
-}
-
-// Background edges that overlap another one by more than the tolerance: an edge over
-// [40, 10] next to one over [10, 30] shows a background whose points were given unsorted.
-void warn_about_overlaps(CurveData const& background, std::vector<Span> const& spans) {
-  auto const tolerance = GEOMETRIC_TOLERANCE;
-  auto const length = [&](std::size_t e) { return spans[e].high - spans[e].low; };
-  auto const overlap = [&](std::size_t a, std::size_t b) {
-    return std::min(spans[a].high, spans[b].high) - std::max(spans[a].low, spans[b].low) >
-           tolerance;
-  };
-  std::vector<std::size_t> order(spans.size());
-  std::iota(order.begin(), order.end(), std::size_t{0});
-  std::sort(order.begin(), order.end(), [&spans](std::size_t a, std::size_t b) {
-    return spans[a].low < spans[b].low ||
-           (spans[a].low == spans[b].low && spans[a].high < spans[b].high);
-  });
-  // An edge overlaps one before it in this order when the highest upper end of the longer-
-  // than-tolerance edges before it lies past its lower end; one after it when the next such
-  // edge's lower end lies before its upper end.
-  std::vector<bool> flagged(spans.size(), false);
-  double highest = -HUGE_VAL;
-  for (auto const e : order) {
-    if (length(e) <= tolerance) continue;
-    if (highest - spans[e].low > tolerance) flagged[e] = true;
-    highest = std::max(highest, spans[e].high);
-  }
-  double next_low = HUGE_VAL;
-  for (auto position = order.size(); position-- > 0;) {
-    auto const e = order[position];
-    if (length(e) <= tolerance) continue;
-    if (spans[e].high - next_low > tolerance) flagged[e] = true;
-    next_low = spans[e].low;
-  }
-  auto const count = static_cast<std::size_t>(std::count(flagged.begin(), flagged.end(), true));
-  if (count == 0) return;
-  auto const first =
-      static_cast<std::size_t>(std::find(flagged.begin(), flagged.end(), true) - flagged.begin());
-  std::size_t other = 0;
-  while (other < spans.size() && (other == first || !overlap(first, other))) ++other;
-  if (other == spans.size()) return;
-  Logger::log_warn("background: " + count_of(count, "edge") +
-                   " overlap other background edges, e.g. " + edge_text(background, first) +
-                   " overlaps " + edge_text(background, other) +
-                   "; is the background sorted? (without \"edges\", its points are joined in "
-                   "file order)");
-}
-
 }  // namespace
 
 void check_tolerance(double requested) {
@@ -107,25 +48,11 @@ void check_tolerance(double requested) {
   }
 }
 
-namespace {
-
-// The exponent of the scaling for `requested` (positive, finite): the smallest with
-// GEOMETRIC_TOLERANCE / 2^exponent <= requested.
-int exponent_for(double requested) {
-  auto exponent = static_cast<int>(std::ceil(std::log2(GEOMETRIC_TOLERANCE / requested)));
-  auto const in_effect = [](int e) { return std::ldexp(GEOMETRIC_TOLERANCE, -e); };
-  while (in_effect(exponent) > requested) ++exponent;
-  while (in_effect(exponent - 1) <= requested) --exponent;
-  return exponent;
-}
-
-}  // namespace
-
 Scaling choose_scaling(double requested, JobInput const& input, std::string const& source) {
   check_tolerance(requested);
   auto const option = "--tolerance " + format_number(requested);
-  auto const exponent = exponent_for(requested);
-  Scaling const scaling{exponent, std::ldexp(GEOMETRIC_TOLERANCE, -exponent)};
+  auto const scaling = scaling_for_tolerance(requested);
+  auto const exponent = scaling.exponent;
   if (scaling.tolerance < DBL_MIN || !std::isfinite(scaling.tolerance)) {
     throw ToolError{EXIT_BAD_INPUT, option + ": out of the range coordinates can be scaled over"};
   }
@@ -136,28 +63,6 @@ Scaling choose_scaling(double requested, JobInput const& input, std::string cons
                                           "; choose a " + (exponent > 0 ? "larger" : "smaller") +
                                           " tolerance or rescale the data"};
     }
-  }
-  return scaling;
-}
-
-std::optional<Scaling> scaling_apart(std::vector<double> const& sorted) {
-  // The smallest gap, if any is within the library's tolerance; the scaling is then the
-  // one for a tolerance just below it (the distance measured exactly, so that the tolerance
-  // in effect stays below the true gap).
-  std::optional<ExactDistance> smallest;
-  for (std::size_t i = 1; i < sorted.size(); ++i) {
-    auto const gap = distance(sorted[i], sorted[i - 1]);
-    if (within_tolerance(gap) && (!smallest || gap < *smallest)) smallest = gap;
-  }
-  if (!smallest) return Scaling{};
-  auto const requested = std::nextafter(smallest->rounded, 0.0);
-  if (!(requested >= DBL_MIN)) return std::nullopt;
-  auto const exponent = exponent_for(requested);
-  Scaling const scaling{exponent, std::ldexp(GEOMETRIC_TOLERANCE, -exponent)};
-  for (auto const x : sorted) {
-    if (x == 0) continue;
-    auto const scaled = std::abs(scaling.to_library(x));
-    if (!std::isfinite(scaled) || scaled < DBL_MIN) return std::nullopt;
   }
   return scaling;
 }
@@ -228,29 +133,9 @@ std::optional<std::string> outside_point(CurveData const& curve, BackgroundCover
 
 void warn_about_input(JobInput const& input, Scaling const& scaling) {
   auto const& background = input.background;
-  std::vector<Span> spans;
-  spans.reserve(background.edges.size());
-  for (auto const& edge : background.edges) {
-    auto const a = scaling.to_library(background.points[edge[0]]);
-    auto const b = scaling.to_library(background.points[edge[1]]);
-    spans.push_back({std::min(a, b), std::max(a, b)});
-  }
-  warn_about_overlaps(background, spans);
+  warn_about_background(background.points, background.edges, scaling);
 
-  std::size_t zero_length = 0;
   std::size_t first = 0;
-  for (std::size_t e = spans.size(); e-- > 0;) {
-    if (within_tolerance(spans[e].high, spans[e].low)) {
-      ++zero_length;
-      first = e;
-    }
-  }
-  if (zero_length > 0) {
-    Logger::log_warn("background: " + count_of(zero_length, "edge") +
-                     " of zero length (ends within " + format_number(scaling.tolerance) +
-                     " of each other), e.g. " + edge_text(background, first));
-  }
-
   std::size_t without_edges = 0;
   for (std::size_t c = input.curves.size(); c-- > 0;) {
     if (input.curves[c].edges.empty()) {

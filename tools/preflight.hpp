@@ -12,25 +12,19 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <geometry/tolerance.hpp>
+#include <velk/background_line/scaling.hpp>
 
 #include "input.hpp"
 
 namespace velk::tool {
 
-// Coordinates go into the library multiplied by 2^exponent and come out divided by it:
-// both are exact (no digit changes) as long as no value overflows or becomes subnormal,
-// which `choose_scaling` makes sure of. The library snaps points closer than its absolute
-// `GEOMETRIC_TOLERANCE`; in the user's units that is `tolerance`.
-struct Scaling {
-  int exponent = 0;
-  double tolerance = GEOMETRIC_TOLERANCE;
-
-  double to_library(double x) const { return std::ldexp(x, exponent); }
-  double from_library(double x) const { return std::ldexp(x, -exponent); }
-};
+// Coordinates go into the library scaled: the rule is the library's (`velk::Scaling`).
+using velk::Scaling;
+using velk::scaling_apart;
 
 // Throws `ToolError` (`EXIT_BAD_INPUT`) unless `requested` is a positive finite number.
 void check_tolerance(double requested);
@@ -43,13 +37,6 @@ void check_tolerance(double requested);
 // number, or when a coordinate of `input` would overflow or become subnormal once scaled
 // (`source` starts the message).
 Scaling choose_scaling(double requested, JobInput const& input, std::string const& source);
-
-// The scaling under which no two of the `sorted` coordinates (sorted, distinct) are within
-// the library's tolerance, so that none snaps onto another: none (exponent 0) when no two
-// are, else the scaling of `choose_scaling` for a tolerance just below the smallest gap.
-// Empty when no scaling can keep them apart (a coordinate would overflow or become
-// subnormal, or the gap is too small to be a tolerance).
-std::optional<Scaling> scaling_apart(std::vector<double> const& sorted);
 
 // The part of the axis the background covers, as the library tests it: a point lies on an
 // edge when it is within the tolerance of an end (measured exactly, `within_tolerance`) or
@@ -76,11 +63,19 @@ class BackgroundCover {
 // nothing when every such point lies on one.
 std::optional<std::string> outside_point(CurveData const& curve, BackgroundCover const& cover);
 
+// How the job runs: the scaling of the coordinates, and the input curves to leave out
+// (`--keep-going`), each with the reason.
+struct JobOptions {
+  Scaling scaling;
+  // Whether curves that would fail are left out (the outputs then list them, even none).
+  bool keep_going = false;
+  std::vector<std::pair<std::size_t, std::string>> left_out;
+};
+
 // The options of a run of `input` (`source` names it in messages) with the snapping
 // distance `tolerance` (user's units; logged unless `GEOMETRIC_TOLERANCE`) and, with
 // `keep_going`, the curves that would fail left out, each named in a warning. Logs the
 // warnings of `warn_about_input`. Throws what `choose_scaling` throws.
-struct JobOptions;
 JobOptions prepare_job(JobInput const& input, std::string const& source, double tolerance,
                        bool keep_going);
 

@@ -30,6 +30,7 @@
 #include <mesh/mesh_element.hpp>
 #include <mesh/mesh_library.hpp>
 #include <modifier/graph_modifier.hpp>
+#include <velk/background_line/background_checks.hpp>
 #include <velk/background_line/background_line.hpp>
 #include <velk/background_line/background_line_builder.hpp>
 #include <velk/background_line/background_line_inserter.hpp>
@@ -39,4 +40,5 @@
 #include <velk/background_line/macro_edge_paths.hpp>
 #include <velk/background_line/macro_info_1d.hpp>
 #include <velk/background_line/macro_info_builder_1d.hpp>
+#include <velk/background_line/scaling.hpp>
 #include <velk/background_line_session.hpp>

@@ -100,8 +100,10 @@ struct OverlappingEdge {
 //
 // Units: the library snaps within the absolute `GEOMETRIC_TOLERANCE`. The session takes a
 // snapping tolerance in the caller's units instead and multiplies every coordinate by a power
-// of two, 2^`scale_exponent()`, chosen so that the tolerance becomes `GEOMETRIC_TOLERANCE`
-// within a factor of sqrt(2); `tolerance()` is the tolerance actually applied. Scaling by a
+// of two, 2^`scale_exponent()`: the library's rule (`scaling_for_tolerance`) takes the largest
+// tolerance in effect that is not above the one asked, so that points farther apart than
+// asked never snap together; `tolerance()` is the tolerance actually applied (in
+// (asked / 2, asked]). Scaling by a
 // power of two is exact, so no digit of any coordinate changes, and every coordinate this class
 // returns is divided back. The objects behind `background_line()` hold the scaled values.
 //
@@ -114,7 +116,9 @@ class VELK_BACKGROUND_LINE_API BackgroundLineSession {
 
   // The background: one vertex per point, joined by `edges`, or by a chain through the points
   // in order when `edges` is empty. `tolerance` is the snapping tolerance in the points' units
-  // (positive and finite); `name` names the background curve. Initialises the library.
+  // (positive and finite); `name` names the background curve. Initialises the library, and
+  // logs the library's warnings about the background (`warn_about_background`: overlapping
+  // or zero-length edges).
   // Throws `InvalidArgument` for a non-finite point, an edge index out of range, an edge from
   // a vertex to itself, a bad tolerance, or a coordinate whose scaled value would overflow or
   // lose digits (become subnormal).

@@ -60,11 +60,14 @@ def test_removing_a_curve_gives_back_the_background(example):
 
 def test_tolerance_is_given_in_the_callers_units():
     line = vbl.BackgroundLine([0.0, 0.1, 1000.3], tolerance=1e-3)
-    assert line.scale_exponent == -17
-    assert line.tolerance == 1e-8 * 2**17
+    # The largest tolerance in effect not above the one asked: 1e-8 * 2**16 = 6.6e-4.
+    assert line.scale_exponent == -16
+    assert line.tolerance == 1e-8 * 2**16
     line.insert("a", [0.3, 700.7])
-    line.insert("b", [0.3009, 700.7])  # within the tolerance of a's first vertex
+    line.insert("b", [0.3006, 700.7])  # within the tolerance of a's first vertex
+    line.insert("c", [0.3009, 700.7])  # within the one asked, but not the one in effect
     assert line.vertex_of("b", 0) == line.vertex_of("a", 0)
+    assert line.vertex_of("c", 0) != line.vertex_of("a", 0)
     assert line.points[line.vertex_of("a", 0)] == 0.3  # given back digit for digit
     assert line.points[1] == 0.1
 

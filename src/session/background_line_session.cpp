@@ -12,10 +12,12 @@
 #include <basic/strings.hpp>
 #include <geometry/point.hpp>
 #include <mesh/edged_curve_builder.hpp>
+#include <velk/background_line/background_checks.hpp>
 #include <velk/background_line/background_line_builder.hpp>
 #include <velk/background_line/background_line_inserter.hpp>
 #include <velk/background_line/background_line_library.hpp>
 #include <velk/background_line/background_line_modifier.hpp>
+#include <velk/background_line/scaling.hpp>
 
 namespace velk {
 
@@ -32,20 +34,20 @@ std::string number(double value) { return Point<1>{{value}}.string(); }
   throw InvalidArgument{absl::StrCat("[", operation, "] ", as_absl(what))};
 }
 
-// The power of two that brings `tolerance` nearest to `GEOMETRIC_TOLERANCE` (in ratio).
+// The power of two of the library's tolerance rule (`scaling_for_tolerance`: the largest
+// tolerance in effect not above the one asked).
 int scale_exponent_for(double tolerance) {
   if (!(tolerance > 0) || !std::isfinite(tolerance)) {
     refuse(CONSTRUCT,
            absl::StrCat("tolerance ", number(tolerance), " must be positive and finite"));
   }
-  auto const exponent = std::lround(std::log2(GEOMETRIC_TOLERANCE) - std::log2(tolerance));
-  auto const applied = std::ldexp(GEOMETRIC_TOLERANCE, static_cast<int>(-exponent));
-  if (!std::isnormal(applied)) {
+  auto const scaling = scaling_for_tolerance(tolerance);
+  if (!std::isnormal(scaling.tolerance)) {
     refuse(CONSTRUCT, absl::StrCat("tolerance ", number(tolerance),
                                    " is out of the range that "
                                    "coordinates can be scaled to"));
   }
-  return static_cast<int>(exponent);
+  return scaling.exponent;
 }
 
 // What the checks of a curve say in their messages: "curve "well-1": " or "background: ".
@@ -232,6 +234,8 @@ BackgroundLineSession::BackgroundLineSession(absl::Span<double const> points,
   auto scaled = scaled_points(points, exponent, CONSTRUCT, who);
   auto const all_edges = checked_edges(edges, points.size(), CONSTRUCT, who);
   BackgroundLineLibrary::initialize();
+  warn_about_background(points, all_edges,
+                        Scaling{exponent, std::ldexp(GEOMETRIC_TOLERANCE, -exponent)});
   impl_ = std::make_unique<Impl>(std::move(name), exponent);
   build_curve(impl_->background_builder, impl_->name, scaled, all_edges);
 }

@@ -7,9 +7,11 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <basic/logger.hpp>
 
 #include "support/thrown_message.hpp"
 
@@ -100,10 +102,12 @@ TEST(BackgroundLineSession, ScalesTheCallersToleranceByAPowerOfTwo) {
   EXPECT_EQ(exact.tolerance(), velk::GEOMETRIC_TOLERANCE);
 
   BackgroundLineSession metres{background, {}, 1e-3};
-  EXPECT_EQ(metres.scale_exponent(), -17);  // 1e-8 * 2^17 = 1.31e-3, nearest to 1e-3
-  EXPECT_EQ(metres.tolerance(), std::ldexp(1e-8, 17));
+  EXPECT_EQ(metres.scale_exponent(), -16);  // 1e-8 * 2^16 = 6.6e-4, the largest not above 1e-3
+  EXPECT_EQ(metres.tolerance(), std::ldexp(1e-8, 16));
   metres.insert("a", {0.3, 700.7});
-  metres.insert("b", {0.3009, 700.7});  // within the tolerance of a's vertex: snaps onto it
+  metres.insert("b", {0.3006, 700.7});  // within the tolerance of a's vertex: snaps onto it
+  metres.insert("c", {0.3009, 700.7});  // within the one asked, not the one in effect
+  EXPECT_NE(metres.vertex_of("c", 0), metres.vertex_of("a", 0));
   EXPECT_EQ(metres.vertex_of("b", 0), metres.vertex_of("a", 0));
   EXPECT_EQ(metres.point(*metres.vertex_of("a", 0)), 0.3);  // no digit changed
   EXPECT_EQ(metres.point(*metres.vertex_of("a", 1)), 700.7);
@@ -112,6 +116,57 @@ TEST(BackgroundLineSession, ScalesTheCallersToleranceByAPowerOfTwo) {
   exact.insert("a", {0.3, 700.7});
   exact.insert("b", {0.3009, 700.7});
   EXPECT_NE(exact.vertex_of("b", 0), exact.vertex_of("a", 0));
+}
+
+// The tolerance in effect is never above the one asked (nor half of it or below), so points
+// farther apart than asked never snap together: asked 8, 17 snaps onto 20, never onto 10;
+// asked 2.5, it stays a point of its own.
+TEST(BackgroundLineSession, ToleranceInEffectIsNeverAboveTheOneAsked) {
+  for (double const asked : {8.0, 1e-3, 3e-9, 1e-8, 0.7, 12345.0, 1e-300}) {
+    BackgroundLineSession line{{0.0, 10.0, 20.0, 30.0}, {}, asked};
+    EXPECT_LE(line.tolerance(), asked);
+    EXPECT_GT(line.tolerance(), asked / 2);
+    EXPECT_EQ(line.tolerance(), std::ldexp(velk::GEOMETRIC_TOLERANCE, -line.scale_exponent()));
+  }
+  for (auto const& [asked, landing] : {std::pair{8.0, 20.0}, std::pair{2.5, 17.0}}) {
+    BackgroundLineSession line{{0.0, 10.0, 20.0, 30.0}, {}, asked};
+    line.insert("a", {17.0, 25.0});
+    EXPECT_EQ(line.point(*line.vertex_of("a", 0)), landing) << "asked " << asked;
+  }
+}
+
+// A folded or zero-length background is warned about through the library's logger, in the
+// words the command-line tool uses for the same background.
+TEST(BackgroundLineSession, WarnsAboutFoldedAndZeroLengthBackgrounds) {
+  struct Case {
+    std::vector<double> points;
+    std::vector<std::string> warnings;
+  };
+  std::string const unsorted =
+      "; is the background sorted? (without \"edges\", its points are joined in file order)";
+  std::vector<Case> const cases{
+      {{0, 40, 10, 30, 20},
+       {"background: 4 edges overlap other background edges, e.g. edge 0 (0 to 40) overlaps "
+        "edge 1 (40 to 10)" +
+        unsorted}},
+      {{30, 0, 20, 10},
+       {"background: 3 edges overlap other background edges, e.g. edge 0 (30 to 0) overlaps "
+        "edge 1 (0 to 20)" +
+        unsorted}},
+      {{0, 0, 1},
+       {"background: 1 edge of zero length (ends within 1e-08 of each other), e.g. edge 0 (0 to "
+        "0)"}},
+      {{0, 10, 20, 30}, {}},
+  };
+  for (auto const& [points, warnings] : cases) {
+    std::vector<std::string> logged;
+    velk::Logger::set_handler([&logged](velk::Logger::LEVEL level, std::string_view line) {
+      if (level == velk::Logger::LEVEL::warn) logged.emplace_back(line);
+    });
+    BackgroundLineSession line{points};
+    velk::Logger::set_handler(nullptr);
+    EXPECT_EQ(logged, warnings);
+  }
 }
 
 TEST(BackgroundLineSession, FindsPathsLongerThanTheDefaultStepLimit) {
