@@ -4,6 +4,7 @@
 #include <iostream>
 #include <memory>
 #include <thread>
+#include <unordered_map>
 #include <utility>
 
 #include <velk/background_line.hpp>
@@ -91,6 +92,8 @@ void run_overlay_job(OverlayOptions const& options) {
       begin = comma + 1;
     }
   }
+  std::unordered_map<std::string, double> lengths;
+  if (!options.genome.empty()) lengths = read_genome(options.genome);
   auto set = read_tracks(options.files, std::move(names), options.format);
   bool const bed = set.format == TrackFormat::bed;
   for (std::size_t i = 0; i < options.files.size(); ++i) {
@@ -152,7 +155,12 @@ void run_overlay_job(OverlayOptions const& options) {
       parts[i] = std::move(part);
     };
     auto const consume = [&](std::size_t i) {
-      write_rows(tsv, rows[i], set.names, set.spellings);
+      RowsStyle style;
+      style.empty = options.empty;
+      if (auto const found = lengths.find(rows[i].sequence); found != lengths.end()) {
+        style.length = found->second;
+      }
+      write_rows(tsv, rows[i], set.names, set.spellings, style);
       // Standard output that failed fails the run at once (a file's failure is its commit's).
       if (&tsv == &std::cout && !tsv) throw_stdout_failure();
       rows[i] = LineRows{};
@@ -166,6 +174,7 @@ void run_overlay_job(OverlayOptions const& options) {
         parts[i].reset();
       }
     };
+    if (options.header) tsv << header_row(set.names, set.format != TrackFormat::table);
     run_in_order(count, threads, work, consume);
     if (json != nullptr) {
       if (bed) {

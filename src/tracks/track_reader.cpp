@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <unordered_map>
@@ -133,8 +134,42 @@ std::string quoted_field(std::string_view text) {
   return quote_text(shortened(text, MAX_QUOTED_LINE));
 }
 
+// GFF and VCF rows are read as BED intervals: a set of them is BED.
+TrackFormat family(TrackFormat format) {
+  return format == TrackFormat::gff || format == TrackFormat::vcf ? TrackFormat::bed : format;
+}
+
 char const* format_name(TrackFormat format) {
-  return format == TrackFormat::bed ? "BED (seq start end)" : "a plain table (start end)";
+  return family(format) == TrackFormat::bed ? "BED, GFF or VCF (rows that name a sequence)"
+                                            : "a plain table (start end)";
+}
+
+bool is_allele(std::string_view field) {
+  if (field.empty()) return false;
+  for (char const c : field) {
+    if (std::strchr("ACGTNacgtn", c) == nullptr) return false;
+  }
+  return true;
+}
+
+bool is_strand(std::string_view field) {
+  return field == "+" || field == "-" || field == "." || field == "?";
+}
+
+// The format of a data row of a file whose format is not fixed: VCF (a position, an ID, a
+// reference allele), GFF (start, end and strand in columns 4, 5 and 7), BED (a sequence name,
+// not a number, then start or end), else a plain table.
+TrackFormat format_of_row(std::vector<std::string_view> const& fields) {
+  if (fields.size() >= 8 && is_number(fields[1]) && !is_number(fields[2]) && is_allele(fields[3])) {
+    return TrackFormat::vcf;
+  }
+  if (fields.size() >= 9 && is_number(fields[3]) && is_number(fields[4]) && is_strand(fields[6])) {
+    return TrackFormat::gff;
+  }
+  return fields.size() >= 3 && !is_number(fields[0]) &&
+                 (is_number(fields[1]) || is_number(fields[2]))
+             ? TrackFormat::bed
+             : TrackFormat::table;
 }
 
 }  // namespace
@@ -193,6 +228,16 @@ void TrackParser::line(std::string_view text) {
   ++line_number_;
   if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
   if (is_blank(text)) return;
+  if (format_ == TrackFormat::automatic && records_ == 0 && begins_with(text, "##")) {
+    // The first line of a VCF or GFF file names its format.
+    if (begins_with(text, "##fileformat=vcf")) format_ = TrackFormat::vcf;
+    if (begins_with(text, "##gff-version")) format_ = TrackFormat::gff;
+  }
+  if ((format_ == TrackFormat::gff || format_ == TrackFormat::vcf) && text.front() == '#') {
+    // Their comments and directives may come anywhere (GFF's "###" between features).
+    note_header(text);
+    return;
+  }
   if (records_ == 0) {
     // Before the first record: the header lines bedtools' readers skip ("#" comments, and
     // "track", "browser" or "chrom" lines that do not read as a record), and a table's
@@ -201,7 +246,8 @@ void TrackParser::line(std::string_view text) {
       note_header(text);
       return;
     }
-    if (format_ != TrackFormat::bed && !holds_a_number(text) && !table_header_) {
+    if ((format_ == TrackFormat::automatic || format_ == TrackFormat::table) &&
+        !holds_a_number(text) && !table_header_) {
       // A table's header; in a file whose format is not known yet, it is one only if the
       // file turns out a table (checked at the first record).
       table_header_ = std::pair<std::size_t, std::string>{line_number_, std::string{text}};
@@ -213,20 +259,16 @@ void TrackParser::line(std::string_view text) {
          " (header lines come before the records)");
   }
   if (format_ == TrackFormat::automatic) {
-    // BED when the row has a sequence name (not a number) before two tab-separated numbers.
     split_tabs(text, fields_);
-    format_ = fields_.size() >= 3 && !is_number(fields_[0]) &&
-                      (is_number(fields_[1]) || is_number(fields_[2]))
-                  ? TrackFormat::bed
-                  : TrackFormat::table;
+    format_ = format_of_row(fields_);
   }
   if (set_.format == TrackFormat::automatic) {
-    set_.format = format_;
-  } else if (set_.format != format_) {
+    set_.format = family(format_);
+  } else if (set_.format != family(format_)) {
     fail(std::string{"this file is "} + format_name(format_) + ", but an earlier file is " +
          format_name(set_.format) + ": all files must be of one kind (see --format)");
   }
-  if (records_ == 0 && table_header_ && format_ == TrackFormat::bed) {
+  if (records_ == 0 && table_header_ && family(format_) == TrackFormat::bed) {
     // The line taken for a table's header in a BED file: it is a bad record.
     auto const [number, header] = *table_header_;
     auto const current = line_number_;
@@ -235,10 +277,18 @@ void TrackParser::line(std::string_view text) {
     line_number_ = current;
   }
   ++records_;
-  if (format_ == TrackFormat::bed) {
-    bed_row(text);
-  } else {
-    table_row(text);
+  switch (format_) {
+    case TrackFormat::gff:
+      gff_row(text);
+      break;
+    case TrackFormat::vcf:
+      vcf_row(text);
+      break;
+    case TrackFormat::table:
+      table_row(text);
+      break;
+    default:
+      bed_row(text);
   }
 }
 
@@ -248,8 +298,8 @@ void TrackParser::record(std::string_view sequence, double start, double end) {
     format_ = sequence.empty() ? TrackFormat::table : TrackFormat::bed;
   }
   if (set_.format == TrackFormat::automatic) {
-    set_.format = format_;
-  } else if (set_.format != format_) {
+    set_.format = family(format_);
+  } else if (set_.format != family(format_)) {
     fail(std::string{"these rows are "} + format_name(format_) + ", but earlier rows are " +
          format_name(set_.format) + ": all tracks must be of one kind");
   }
@@ -294,62 +344,89 @@ Track& TrackParser::track_of(std::string_view sequence) {
   return *last_track_;
 }
 
+double TrackParser::coordinate(std::string_view what, std::string_view field, double lowest) {
+  double value = 0;
+  bool plain = false;
+  auto const name = std::string{what};
+  if (!parse_number(field, value, plain))
+    fail(name + " " + quoted_field(field) + " is not a number");
+  if (!std::isfinite(value)) fail(name + " " + quoted_field(field) + " is not a finite number");
+  if (value < lowest) {
+    fail(name + " " + std::string{field} +
+         (lowest == 0 ? " is negative (BED coordinates start at 0)"
+                      : " is below 1 (GFF and VCF positions start at 1)"));
+  }
+  std::string const kind = lowest == 0 ? "BED coordinates" : "GFF and VCF positions";
+  if (value != std::floor(value)) {
+    fail(name + " " + quoted_field(field) + " is not a whole number (" + kind + " are integers)");
+  }
+  if (value > MAX_BED_COORDINATE) {
+    fail(name + " " + quoted_field(field) + " is too large (" + kind + " stop at 2^53)");
+  }
+  return value;
+}
+
 void TrackParser::bed_row(std::string_view text) {
   split_tabs(text, fields_);
   if (fields_.size() < 3) {
     fail("expected tab-separated columns seq, start and end, not " + quoted_line(text));
   }
-  auto const sequence = fields_[0];
-  if (sequence.empty()) fail("the sequence name is empty in " + quoted_line(text));
-  double values[2];
-  bool plain[2];
-  char const* const what[2] = {"start", "end"};
-  for (std::size_t i = 0; i < 2; ++i) {
-    auto const field = fields_[1 + i];
-    if (!parse_number(field, values[i], plain[i])) {
-      fail(std::string{what[i]} + " " + quoted_field(field) + " is not a number");
-    }
-    if (!std::isfinite(values[i])) {
-      fail(std::string{what[i]} + " " + quoted_field(field) + " is not a finite number");
-    }
-    if (values[i] < 0) {
-      fail(std::string{what[i]} + " " + std::string{field} +
-           " is negative (BED coordinates start at 0)");
-    }
-    if (values[i] != std::floor(values[i])) {
-      fail(std::string{what[i]} + " " + quoted_field(field) +
-           " is not a whole number (BED coordinates are integers)");
-    }
-    if (values[i] > MAX_BED_COORDINATE) {
-      fail(std::string{what[i]} + " " + quoted_field(field) +
-           " is too large (BED coordinates stop at 2^53)");
-    }
-  }
-  if (values[0] > values[1]) {
+  if (fields_[0].empty()) fail("the sequence name is empty in " + quoted_line(text));
+  auto const start = coordinate("start", fields_[1], 0);
+  auto const end = coordinate("end", fields_[2], 0);
+  if (start > end) {
     fail("start " + std::string{fields_[1]} + " is greater than end " + std::string{fields_[2]});
   }
+  interval(fields_[0], start, end);
+}
+
+void TrackParser::gff_row(std::string_view text) {
+  split_tabs(text, fields_);
+  if (fields_.size() < 8) {
+    fail(
+        "expected tab-separated GFF columns seq, source, feature, start, end, score, strand "
+        "and frame, not " +
+        quoted_line(text));
+  }
+  auto const start = coordinate("start", fields_[3], 1);
+  auto const end = coordinate("end", fields_[4], 1);
+  if (start > end) {
+    fail("start " + std::string{fields_[3]} + " is greater than end " + std::string{fields_[4]});
+  }
+  // 1-based, end included: bases start .. end are BED's [start - 1, end).
+  interval(fields_[0], start - 1, end);
+}
+
+void TrackParser::vcf_row(std::string_view text) {
+  split_tabs(text, fields_);
+  if (fields_.size() < 5) {
+    fail("expected tab-separated VCF columns CHROM, POS, ID, REF and ALT, not " +
+         quoted_line(text));
+  }
+  auto const position = coordinate("position", fields_[1], 1);
+  auto const reference = fields_[3];
+  if (reference.empty() || reference == ".") {
+    fail("the reference allele " + quoted_field(reference) + " is empty");
+  }
+  // The bases of the reference allele, from the 1-based position; a symbolic allele
+  // (<DEL>, <INS>, ...) covers its reference base too, whatever its SVLEN or END.
+  interval(fields_[0], position - 1, position - 1 + static_cast<double>(reference.size()));
+}
+
+void TrackParser::interval(std::string_view sequence, double start, double end) {
+  if (sequence.empty()) fail("the sequence name is empty");
+  if (end > MAX_BED_COORDINATE) fail("the end " + format_number(end) + " is too large");
   auto& track = track_of(sequence);
-  std::size_t const index = track.size();
-  if (values[0] == values[1]) {
+  if (start == end) {
     // bedtools' rule: a zero-length interval [s, s] (an insertion point between two bases)
     // stands for the bases on both sides, [s - 1, s + 1]; at 0 only [0, 1].
     ++set_.counts[file_].zero_length;
-    track.starts.push_back(std::max(0.0, values[0] - 1));
-    track.ends.push_back(values[1] + 1);
-    if (!track.start_spellings.empty()) {
-      track.start_spellings.push_back(Spellings::PLAIN);
-      track.end_spellings.push_back(Spellings::PLAIN);
-    }
-  } else {
-    track.starts.push_back(values[0]);
-    track.ends.push_back(values[1]);
-    if (!plain[0] || !plain[1] || !track.start_spellings.empty()) {
-      track.start_spellings.resize(index, Spellings::PLAIN);
-      track.end_spellings.resize(index, Spellings::PLAIN);
-      track.start_spellings.push_back(spelling(fields_[1], plain[0]));
-      track.end_spellings.push_back(spelling(fields_[2], plain[1]));
-    }
+    start = std::max(0.0, start - 1);
+    end += 1;
   }
+  // Coordinates of BED, GFF and VCF are whole numbers, printed as integers (`010` is 10).
+  track.starts.push_back(start);
+  track.ends.push_back(end);
   ++set_.counts[file_].rows;
 }
 
@@ -401,8 +478,30 @@ std::string curve_name_of(std::string const& file) {
 TrackFormat format_of_name(std::string const& file) {
   auto name = std::filesystem::path{file}.filename().string();
   if (name.size() > 3 && name.compare(name.size() - 3, 3, ".gz") == 0) name.resize(name.size() - 3);
-  if (name.size() > 4 && name.compare(name.size() - 4, 4, ".bed") == 0) return TrackFormat::bed;
+  auto const ends_with = [&name](std::string_view suffix) {
+    return name.size() > suffix.size() &&
+           name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+  };
+  if (ends_with(".bed")) return TrackFormat::bed;
+  if (ends_with(".gff") || ends_with(".gff3") || ends_with(".gtf")) return TrackFormat::gff;
+  if (ends_with(".vcf")) return TrackFormat::vcf;
   return TrackFormat::automatic;
+}
+
+TrackFormat format_named(std::string const& name) {
+  if (name == "auto") return TrackFormat::automatic;
+  if (name == "bed") return TrackFormat::bed;
+  if (name == "table") return TrackFormat::table;
+  if (name == "gff") return TrackFormat::gff;
+  if (name == "vcf") return TrackFormat::vcf;
+  throw TrackError{TrackError::Kind::bad_input, "format_named",
+                   "unknown format " + quote_text(name) + " (formats: auto, bed, table, gff, vcf)"};
+}
+
+void order_sequences(TrackSet& set) {
+  std::stable_sort(
+      set.sequences.begin(), set.sequences.end(),
+      [](SequenceTracks const& a, SequenceTracks const& b) { return a.name < b.name; });
 }
 
 namespace {
@@ -416,9 +515,14 @@ bool ends_with_gz(std::string const& file) {
   return file.size() > 3 && file.compare(file.size() - 3, 3, ".gz") == 0;
 }
 
-// Feeds every line of `file` to `parser`. zlib reads gzip data (by its content, whatever the
+// Feeds every line of `file` to `line`. zlib reads gzip data (by its content, whatever the
 // name) and passes other data through; a name ending in ".gz" must hold gzip data.
-void read_file(std::string const& file, TrackParser& parser) {
+void read_lines(std::string const& file, std::function<void(std::string_view)> const& line) {
+  std::size_t lines_read = 0;
+  auto const push = [&](std::string_view text) {
+    ++lines_read;
+    line(text);
+  };
   auto const fail = [&file](std::string const& what) {
     throw TrackError{TrackError::Kind::bad_input, "read_tracks",
                      (file == "-" ? std::string{"stdin"} : file) + ": " + what};
@@ -480,8 +584,8 @@ void read_file(std::string const& file, TrackParser& parser) {
         if (pending.size() + chunk.size() > MAX_LINE_BYTES) {
           throw TrackError{TrackError::Kind::bad_input, "read_tracks",
                            (file == "-" ? std::string{"stdin"} : file) + ":" +
-                               std::to_string(parser.lines_read() + 1) +
-                               ": the line is longer than " + std::to_string(MAX_LINE_BYTES >> 20) +
+                               std::to_string(lines_read + 1) + ": the line is longer than " +
+                               std::to_string(MAX_LINE_BYTES >> 20) +
                                " MiB, the longest line read (is this a text "
                                "file?)"};
         }
@@ -489,10 +593,10 @@ void read_file(std::string const& file, TrackParser& parser) {
         break;
       }
       if (pending.empty()) {
-        parser.line(chunk.substr(0, newline));
+        push(chunk.substr(0, newline));
       } else {
         pending.append(chunk.data(), newline);
-        parser.line(pending);
+        push(pending);
         pending.clear();
       }
       chunk.remove_prefix(newline + 1);
@@ -501,7 +605,11 @@ void read_file(std::string const& file, TrackParser& parser) {
   int code = Z_OK;
   char const* message = gzerror(input.get(), &code);
   if (code != Z_OK) fail("cannot decompress: " + zlib_message(message));
-  if (!pending.empty()) parser.line(pending);
+  if (!pending.empty()) push(pending);
+}
+
+void read_file(std::string const& file, TrackParser& parser) {
+  read_lines(file, [&parser](std::string_view text) { parser.line(text); });
 }
 
 void check_names(std::vector<std::string> const& files, std::vector<std::string> const& names) {
@@ -535,15 +643,7 @@ void check_names(std::vector<std::string> const& files, std::vector<std::string>
 
 TrackSet read_tracks(std::vector<std::string> const& files, std::vector<std::string> names,
                      std::string const& format) {
-  TrackFormat chosen = TrackFormat::automatic;
-  if (format == "bed") {
-    chosen = TrackFormat::bed;
-  } else if (format == "table") {
-    chosen = TrackFormat::table;
-  } else if (format != "auto") {
-    throw TrackError{TrackError::Kind::bad_input, "read_tracks",
-                     "unknown format " + quote_text(format) + " (formats: auto, bed, table)"};
-  }
+  TrackFormat const chosen = format_named(format);
   if (files.empty())
     throw TrackError{TrackError::Kind::bad_input, "read_tracks", "no input file given"};
   if (names.empty()) {
@@ -569,7 +669,37 @@ TrackSet read_tracks(std::vector<std::string> const& files, std::vector<std::str
                        file_format, set};
     read_file(files[i], parser);
   }
+  order_sequences(set);
   return set;
+}
+
+std::unordered_map<std::string, double> read_genome(std::string const& file) {
+  std::unordered_map<std::string, double> lengths;
+  std::size_t number = 0;
+  std::vector<std::string_view> fields;
+  read_lines(file, [&](std::string_view text) {
+    ++number;
+    auto const fail = [&](std::string const& what) {
+      throw TrackError{TrackError::Kind::bad_input, "read_genome",
+                       file + ":" + std::to_string(number) + ": " + what};
+    };
+    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+    if (is_blank(text) || text.front() == '#') return;
+    split_tabs(text, fields);
+    if (fields.size() < 2 || fields[0].empty()) {
+      fail("expected tab-separated columns seq and length, not " + quoted_line(text));
+    }
+    double length = 0;
+    bool plain = false;
+    if (!parse_number(fields[1], length, plain) || !(length >= 0) || length != std::floor(length) ||
+        length > MAX_BED_COORDINATE) {
+      fail("the length " + quoted_field(fields[1]) + " is not a whole number from 0 to 2^53");
+    }
+    if (!lengths.emplace(std::string{fields[0]}, length).second) {
+      fail("the sequence " + quoted_field(fields[0]) + " is listed twice");
+    }
+  });
+  return lengths;
 }
 
 TrackSet tracks_from_columns(std::vector<TrackColumns> const& tracks,
@@ -602,6 +732,7 @@ TrackSet tracks_from_columns(std::vector<TrackColumns> const& tracks,
                     columns.starts[row], columns.ends[row]);
     }
   }
+  order_sequences(set);
   return set;
 }
 

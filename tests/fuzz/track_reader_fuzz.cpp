@@ -1,4 +1,4 @@
-// Fuzz target of the row readers of `overlay` (BED files and plain tables): reads a byte
+// Fuzz target of the row readers of `overlay` (BED, GFF, VCF, plain tables): reads a byte
 // string as up to three files (separated by NUL bytes; the first byte picks the format, as
 // --format would, or the name's extension) and feeds their lines to the parser. A refusal
 // (`TrackError` of kind `bad_input` and a message naming the file and line) is expected; any
@@ -90,8 +90,8 @@ void check(TrackSet const& set, std::size_t nb_files) {
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
   if (size == 0) return 0;
   static constexpr TrackFormat FORMATS[] = {TrackFormat::automatic, TrackFormat::bed,
-                                            TrackFormat::table};
-  auto const format = FORMATS[data[0] % 3];
+                                            TrackFormat::table, TrackFormat::gff, TrackFormat::vcf};
+  auto const format = FORMATS[data[0] % 5];
   std::string_view rest{reinterpret_cast<char const*>(data) + 1, size - 1};
   std::vector<std::string_view> files;
   while (files.size() < 2) {
