@@ -317,6 +317,12 @@ void TrackParser::record(std::string_view sequence, double start, double end) {
   }
 }
 
+void TrackParser::restart_sequences() {
+  sequence_index_.clear();
+  last_sequence_.clear();
+  last_track_ = nullptr;
+}
+
 void TrackParser::note_header(std::string_view text) {
   auto& counts = set_.counts[file_];
   if (counts.headers++ == 0) {
@@ -515,97 +521,130 @@ bool ends_with_gz(std::string const& file) {
   return file.size() > 3 && file.compare(file.size() - 3, 3, ".gz") == 0;
 }
 
-// Feeds every line of `file` to `line`. zlib reads gzip data (by its content, whatever the
-// name) and passes other data through; a name ending in ".gz" must hold gzip data.
-void read_lines(std::string const& file, std::function<void(std::string_view)> const& line) {
-  std::size_t lines_read = 0;
-  auto const push = [&](std::string_view text) {
-    ++lines_read;
-    line(text);
-  };
-  auto const fail = [&file](std::string const& what) {
-    throw TrackError{TrackError::Kind::bad_input, "read_tracks",
-                     (file == "-" ? std::string{"stdin"} : file) + ": " + what};
-  };
+// The lines of a file, one at a time (without their line break). zlib reads gzip data (by its
+// content, whatever the name) and passes other data through; a name ending in ".gz" must hold
+// gzip data.
+class LineReader {
+ public:
+  explicit LineReader(std::string file) : file_{std::move(file)} {
+    if (file_ == "-") {
+      auto const descriptor = ::dup(STDIN_FILENO);
+      if (descriptor < 0) fail(std::string{"cannot read standard input: "} + std::strerror(errno));
+      input_.reset(gzdopen(descriptor, "rb"));
+      if (!input_) ::close(descriptor);
+    } else {
+      std::error_code error;
+      if (std::filesystem::is_directory(file_, error)) {
+        fail("cannot read the file: it is a directory");
+      }
+      errno = 0;
+      input_.reset(gzopen(file_.c_str(), "rb"));
+      if (!input_) {
+        fail(std::string{"cannot read the file: "} +
+             (errno != 0 ? std::strerror(errno) : "out of memory"));
+      }
+    }
+    if (!input_) fail("cannot read standard input");
+    gzbuffer(input_.get(), 1U << 17U);
+  }
+
+  // The next line into `line` (valid until the next call); false at the end of the file.
+  bool next(std::string_view& line) {
+    while (true) {
+      auto const newline = chunk_.find('\n');
+      if (newline != std::string_view::npos) {
+        ++lines_read_;
+        if (pending_.empty()) {
+          line = chunk_.substr(0, newline);
+        } else {
+          pending_.append(chunk_.data(), newline);
+          line_.swap(pending_);
+          pending_.clear();
+          line = line_;
+        }
+        chunk_.remove_prefix(newline + 1);
+        return true;
+      }
+      if (pending_.size() + chunk_.size() > MAX_LINE_BYTES) {
+        throw TrackError{TrackError::Kind::bad_input, "read_tracks",
+                         name() + ":" + std::to_string(lines_read_ + 1) +
+                             ": the line is longer than " + std::to_string(MAX_LINE_BYTES >> 20) +
+                             " MiB, the longest line read (is this a text file?)"};
+      }
+      pending_.append(chunk_.data(), chunk_.size());
+      chunk_ = {};
+      if (done_ || !fill()) {
+        done_ = true;
+        if (pending_.empty()) return false;
+        ++lines_read_;
+        line_.swap(pending_);
+        pending_.clear();
+        line = line_;
+        return true;
+      }
+    }
+  }
+
+ private:
+  std::string name() const { return file_ == "-" ? std::string{"stdin"} : file_; }
+
+  [[noreturn]] void fail(std::string const& what) const {
+    throw TrackError{TrackError::Kind::bad_input, "read_tracks", name() + ": " + what};
+  }
+
   // zlib starts some of its messages with the path.
-  auto const zlib_message = [&file](char const* message) {
+  std::string zlib_message(char const* message) const {
     std::string_view text{message};
-    auto const prefix = file + ": ";
+    auto const prefix = file_ + ": ";
     if (text.substr(0, prefix.size()) == prefix) {
       text.remove_prefix(prefix.size());
     } else if (text.substr(0, 4) == "<fd:" && text.find(": ") != std::string_view::npos) {
       text.remove_prefix(text.find(": ") + 2);
     }
     return std::string{text};
-  };
-  GzFile input;
-  if (file == "-") {
-    auto const descriptor = ::dup(STDIN_FILENO);
-    if (descriptor < 0) fail(std::string{"cannot read standard input: "} + std::strerror(errno));
-    input.reset(gzdopen(descriptor, "rb"));
-    if (!input) ::close(descriptor);
-  } else {
-    std::error_code error;
-    if (std::filesystem::is_directory(file, error)) {
-      fail("cannot read the file: it is a directory");
-    }
-    errno = 0;
-    input.reset(gzopen(file.c_str(), "rb"));
-    if (!input) {
-      fail(std::string{"cannot read the file: "} +
-           (errno != 0 ? std::strerror(errno) : "out of memory"));
-    }
   }
-  if (!input) fail("cannot read standard input");
-  gzbuffer(input.get(), 1U << 17U);
 
-  std::vector<char> buffer(CHUNK);
-  std::string pending;  // a line cut by the end of a chunk
-  bool checked_gzip = false;
-  while (true) {
-    auto const count = gzread(input.get(), buffer.data(), static_cast<unsigned>(buffer.size()));
+  // Reads the next chunk; false at the end of the data.
+  bool fill() {
+    if (buffer_.empty()) buffer_.resize(CHUNK);
+    auto const count = gzread(input_.get(), buffer_.data(), static_cast<unsigned>(buffer_.size()));
     if (count < 0) {
       int code = Z_OK;
-      char const* message = gzerror(input.get(), &code);
+      char const* message = gzerror(input_.get(), &code);
       if (code == Z_ERRNO) fail(std::string{"cannot read the file: "} + std::strerror(errno));
       fail("cannot decompress: " + zlib_message(message));
     }
-    if (!checked_gzip && count > 0) {
-      checked_gzip = true;
-      if (ends_with_gz(file) && gzdirect(input.get()) != 0) {
+    if (!checked_gzip_ && count > 0) {
+      checked_gzip_ = true;
+      if (ends_with_gz(file_) && gzdirect(input_.get()) != 0) {
         fail("cannot decompress: not in gzip format");
       }
     }
-    if (count == 0) break;
-    std::string_view chunk{buffer.data(), static_cast<std::size_t>(count)};
-    while (!chunk.empty()) {
-      auto const newline = chunk.find('\n');
-      if (newline == std::string_view::npos) {
-        if (pending.size() + chunk.size() > MAX_LINE_BYTES) {
-          throw TrackError{TrackError::Kind::bad_input, "read_tracks",
-                           (file == "-" ? std::string{"stdin"} : file) + ":" +
-                               std::to_string(lines_read + 1) + ": the line is longer than " +
-                               std::to_string(MAX_LINE_BYTES >> 20) +
-                               " MiB, the longest line read (is this a text "
-                               "file?)"};
-        }
-        pending.append(chunk.data(), chunk.size());
-        break;
-      }
-      if (pending.empty()) {
-        push(chunk.substr(0, newline));
-      } else {
-        pending.append(chunk.data(), newline);
-        push(pending);
-        pending.clear();
-      }
-      chunk.remove_prefix(newline + 1);
+    if (count == 0) {
+      int code = Z_OK;
+      char const* message = gzerror(input_.get(), &code);
+      if (code != Z_OK) fail("cannot decompress: " + zlib_message(message));
+      return false;
     }
+    chunk_ = std::string_view{buffer_.data(), static_cast<std::size_t>(count)};
+    return true;
   }
-  int code = Z_OK;
-  char const* message = gzerror(input.get(), &code);
-  if (code != Z_OK) fail("cannot decompress: " + zlib_message(message));
-  if (!pending.empty()) push(pending);
+
+  std::string file_;
+  GzFile input_;
+  std::vector<char> buffer_;
+  std::string_view chunk_;
+  std::string pending_;  // a line cut by the end of a chunk
+  std::string line_;
+  std::size_t lines_read_ = 0;
+  bool checked_gzip_ = false;
+  bool done_ = false;
+};
+
+void read_lines(std::string const& file, std::function<void(std::string_view)> const& line) {
+  LineReader reader{file};
+  std::string_view text;
+  while (reader.next(text)) line(text);
 }
 
 void read_file(std::string const& file, TrackParser& parser) {
@@ -641,9 +680,10 @@ void check_names(std::vector<std::string> const& files, std::vector<std::string>
 
 }  // namespace
 
-TrackSet read_tracks(std::vector<std::string> const& files, std::vector<std::string> names,
-                     std::string const& format) {
-  TrackFormat const chosen = format_named(format);
+namespace {
+
+// A set with the names of the files' curves, checked, and no rows yet.
+TrackSet named_set(std::vector<std::string> const& files, std::vector<std::string> names) {
   if (files.empty())
     throw TrackError{TrackError::Kind::bad_input, "read_tracks", "no input file given"};
   if (names.empty()) {
@@ -659,10 +699,32 @@ TrackSet read_tracks(std::vector<std::string> const& files, std::vector<std::str
     throw TrackError{TrackError::Kind::bad_input, "read_tracks",
                      "standard input (-) is named twice"};
   check_names(files, names);
-
   TrackSet set;
   set.names = std::move(names);
   set.counts.resize(files.size());
+  return set;
+}
+
+std::string source_name(std::string const& file) {
+  return file == "-" ? std::string{"stdin"} : file;
+}
+
+// Whether a line holds a row (not a blank, comment or header line), as the parser would
+// take it; `records`: whether the file had a row before.
+bool holds_a_row(std::string_view text, bool records) {
+  if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+  if (is_blank(text) || text.front() == '#') return false;
+  return records || !begins_like_a_header(text) || reads_as_bed_record(text);
+}
+
+std::string_view sequence_of(std::string_view text) { return text.substr(0, text.find('\t')); }
+
+}  // namespace
+
+TrackSet read_tracks(std::vector<std::string> const& files, std::vector<std::string> names,
+                     std::string const& format) {
+  TrackFormat const chosen = format_named(format);
+  auto set = named_set(files, std::move(names));
   for (std::size_t i = 0; i < files.size(); ++i) {
     auto const file_format = chosen != TrackFormat::automatic ? chosen : format_of_name(files[i]);
     TrackParser parser{files[i] == "-" ? std::string{"stdin"} : files[i], i, files.size(),
@@ -671,6 +733,135 @@ TrackSet read_tracks(std::vector<std::string> const& files, std::vector<std::str
   }
   order_sequences(set);
   return set;
+}
+
+bool grouped_by_sequence(std::vector<std::string> const& files, std::string const& format,
+                         std::string& why) {
+  why.clear();
+  auto const chosen = format_named(format);
+  if (chosen == TrackFormat::table) return false;
+  std::vector<std::string_view> fields;
+  for (auto const& file : files) {
+    if (file == "-") return false;
+    auto file_format = chosen != TrackFormat::automatic ? chosen : format_of_name(file);
+    std::unique_ptr<LineReader> reader;
+    try {
+      reader = std::make_unique<LineReader>(file);
+    } catch (TrackError const&) {
+      return false;  // reported by the reader that reads the rows
+    }
+    std::string previous;
+    bool records = false;
+    std::size_t number = 0;
+    std::string_view text;
+    while (reader->next(text)) {
+      ++number;
+      if (file_format == TrackFormat::automatic && !records && begins_with(text, "##")) {
+        if (begins_with(text, "##fileformat=vcf")) file_format = TrackFormat::vcf;
+        if (begins_with(text, "##gff-version")) file_format = TrackFormat::gff;
+      }
+      if (!holds_a_row(text, records)) continue;
+      if (!records && file_format == TrackFormat::automatic) {
+        split_tabs(text, fields);
+        file_format = format_of_row(fields);
+      }
+      if (file_format == TrackFormat::table) return false;
+      records = true;
+      auto const name = sequence_of(text);
+      if (name == previous) continue;
+      if (!previous.empty() && !(previous < name)) {
+        why = source_name(file) + ":" + std::to_string(number) + ": sequence " +
+              quoted_field(name) + " after " + quoted_field(previous);
+        return false;
+      }
+      previous.assign(name.data(), name.size());
+    }
+  }
+  return true;
+}
+
+struct TrackStream::Impl {
+  struct File {
+    std::unique_ptr<LineReader> reader;
+    std::unique_ptr<TrackParser> parser;
+    std::string head;       // the first row of the next sequence, once read
+    std::string head_name;  // its sequence
+    bool has_head = false;
+    bool ended = false;
+    bool records = false;
+  };
+  TrackSet set;
+  std::vector<File> files;
+
+  // Feeds `file`'s lines to its parser up to the first row of a sequence other than `target`
+  // (kept as its head), or to its end.
+  void advance(File& file, std::string_view target) {
+    std::string_view text;
+    while (file.reader->next(text)) {
+      if (holds_a_row(text, file.records)) {
+        file.records = true;
+        auto const name = sequence_of(text);
+        if (name != target) {
+          file.head.assign(text.data(), text.size());
+          file.head_name.assign(name.data(), name.size());
+          file.has_head = true;
+          return;
+        }
+      }
+      file.parser->line(text);
+    }
+    file.ended = true;
+  }
+};
+
+TrackStream::TrackStream(std::vector<std::string> const& files, std::vector<std::string> names,
+                         std::string const& format)
+    : impl_{std::make_unique<Impl>()} {
+  auto const chosen = format_named(format);
+  impl_->set = named_set(files, std::move(names));
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    auto const file_format = chosen != TrackFormat::automatic ? chosen : format_of_name(files[i]);
+    Impl::File file;
+    file.reader = std::make_unique<LineReader>(files[i]);
+    file.parser = std::make_unique<TrackParser>(source_name(files[i]), i, files.size(), file_format,
+                                                impl_->set);
+    impl_->files.push_back(std::move(file));
+  }
+}
+
+TrackStream::~TrackStream() = default;
+
+TrackSet& TrackStream::set() { return impl_->set; }
+
+bool TrackStream::next(SequenceTracks& sequence) {
+  auto& set = impl_->set;
+  while (true) {
+    std::string const* target = nullptr;
+    for (auto& file : impl_->files) {
+      if (!file.has_head && !file.ended) impl_->advance(file, {});
+      if (file.has_head && (target == nullptr || file.head_name < *target)) {
+        target = &file.head_name;
+      }
+    }
+    if (target == nullptr) return false;
+    auto const name = *target;
+    for (auto& file : impl_->files) {
+      if (!file.has_head || file.head_name != name) continue;
+      file.has_head = false;
+      file.parser->line(file.head);
+      impl_->advance(file, name);
+      if (file.has_head && file.head_name < name) {
+        throw TrackError{TrackError::Kind::bad_input, "TrackStream::next",
+                         "sequence " + quote_text(file.head_name) + " after " + quote_text(name) +
+                             ": the rows are not grouped by sequence in name order"};
+      }
+    }
+    if (set.sequences.empty()) continue;
+    sequence = std::move(set.sequences.front());
+    set.sequences.clear();
+    for (auto& file : impl_->files) file.parser->restart_sequences();
+    return true;
+  }
 }
 
 std::unordered_map<std::string, double> read_genome(std::string const& file) {

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -111,6 +112,10 @@ class VELK_TRACKS_API TrackParser {
   // The number of lines pushed so far.
   std::size_t lines_read() const { return line_number_; }
 
+  // Forgets where the sequences of the set are, for a set whose sequences were taken out
+  // (`TrackStream`): the next row starts its sequence anew.
+  void restart_sequences();
+
  private:
   [[noreturn]] void fail(std::string const& what) const;
   void note_header(std::string_view text);
@@ -166,6 +171,42 @@ VELK_TRACKS_API std::unordered_map<std::string, double> read_genome(std::string 
 // row, files of both formats, or bad or duplicate names.
 VELK_TRACKS_API TrackSet read_tracks(std::vector<std::string> const& files,
                                      std::vector<std::string> names, std::string const& format);
+
+// Whether `files` (read as `read_tracks` reads them, `format` a name of `format_named`) can be
+// read one sequence at a time by `TrackStream`: every file is BED, GFF or VCF and lists its
+// rows grouped by sequence, the sequences in name order (byte order), as `sort -k1,1` sorts
+// them and bedtools needs them. When not, `why` names the first row out of order
+// (`a.bed:12: sequence "chr1" after "chr2"`), or is empty (standard input, a plain table).
+// Reads every file once; a file that cannot be read is left to `TrackStream`'s errors.
+VELK_TRACKS_API bool grouped_by_sequence(std::vector<std::string> const& files,
+                                         std::string const& format, std::string& why);
+
+// Tracks read one sequence at a time from files that `grouped_by_sequence` accepts, so that
+// only one sequence's rows are in memory: the rows, checks, names and counts of `read_tracks`.
+//
+//   velk::tracks::TrackStream stream{{"a.bed", "b.vcf.gz"}, {}, "auto"};
+//   velk::tracks::SequenceTracks sequence;
+//   while (stream.next(sequence)) { /* sequence.tracks[1]: b's rows on it */ }
+class VELK_TRACKS_API TrackStream {
+ public:
+  // Opens every file and checks the names. Throws `TrackError` as `read_tracks` does.
+  TrackStream(std::vector<std::string> const& files, std::vector<std::string> names,
+              std::string const& format);
+  ~TrackStream();
+  TrackStream(TrackStream const&) = delete;
+  TrackStream& operator=(TrackStream const&) = delete;
+
+  // The next sequence, in name order, with one track per file; false after the last. Throws
+  // `TrackError` (`bad_input`) for a bad row, or a sequence out of name order.
+  bool next(SequenceTracks& sequence);
+
+  // The names, format, spellings and counts (complete after the last `next`); no sequences.
+  TrackSet& set();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
 
 // The rows of one track held in memory: row i is [starts[i], ends[i]] on sequence
 // sequences[i] (no sequences for a plain table).
