@@ -43,6 +43,11 @@ TEST(ToolOverlay, SortedAndUnsortedInputGiveTheSameRows) {
   ASSERT_EQ(sorted.exit_code, 0) << sorted.err;
   EXPECT_EQ(unsorted.out, sorted.out);
   EXPECT_EQ(lines_of(sorted.out).size(), 9U) << sorted.out;
+  // Unsorted input is read whole, and the log says where it is out of order.
+  auto const logged = run_tool({"overlay", "a.bed", "b.bed"}, work.path());
+  EXPECT_NE(logged.err.find("a.bed:2: sequence \"chr1\" after \"chr2\": the input is not sorted"),
+            std::string::npos)
+      << logged.err;
 }
 
 }  // namespace
