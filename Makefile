@@ -63,10 +63,11 @@ python: deps
 # scaling plot redrawn in docs/bench-scaling.png; the tool on large jobs (scripts/bench-tool);
 # then the Python binding's overhead on one insert of a 10^6-point curve.
 # `make bench QUICK=1` runs the small sizes only; `make bench BASELINE=DIR` runs the binaries
-# of another build (DIR/bin/, e.g. a Release build of main) in turn with these.
+# of another build (DIR/bin/, e.g. a Release build of main) in turn with these;
+# `make bench GENOME_WIDE=1` adds the overlay of 10^7 intervals over the human chromosomes.
 BASELINE ?=
 bench: deps
-	scripts/bench $(if $(filter 1 yes true,$(QUICK)),--quick,) $(if $(BASELINE),--baseline $(BASELINE),)
+	scripts/bench $(if $(filter 1 yes true,$(QUICK)),--quick,) $(if $(filter 1 yes true,$(GENOME_WIDE)),--genome-wide,) $(if $(BASELINE),--baseline $(BASELINE),)
 	scripts/bench-tool $(if $(filter 1 yes true,$(QUICK)),--runs 1 heavy-100 identical-20000 zigzag-20000 rows-20000,) $(if $(BASELINE),--baseline $(BASELINE)/bin/velk-background-line,)
 	scripts/bench-python $(if $(filter 1 yes true,$(QUICK)),--quick,)
 

@@ -21,6 +21,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 #include <velk/background_line.hpp>
@@ -237,8 +238,13 @@ int main(int argc, char** argv) {
     fail(EXIT_BAD_INPUT,
          "unknown command " + quote_text(argv[1]) + " (commands: demo, insert, overlay)");
   }
+  // bedtools' single-dash spellings of overlay's options would read as bundles of flags.
+  std::vector<std::string> arguments(argv, argv + argc);
+  arguments = with_long_spellings(std::move(arguments));
+  std::vector<char*> pointers;
+  for (auto& argument : arguments) pointers.push_back(argument.data());
   try {
-    app.parse(argc, argv);
+    app.parse(static_cast<int>(pointers.size()), pointers.data());
   } catch (CLI::Success const& success) {
     auto const code = app.exit(success);
     return finish(code);

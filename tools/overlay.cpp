@@ -4,6 +4,7 @@
 #include <iostream>
 #include <memory>
 #include <thread>
+#include <unordered_map>
 #include <utility>
 
 #include <velk/background_line.hpp>
@@ -91,86 +92,131 @@ void run_overlay_job(OverlayOptions const& options) {
       begin = comma + 1;
     }
   }
-  auto set = read_tracks(options.files, std::move(names), options.format);
-  bool const bed = set.format == TrackFormat::bed;
-  for (std::size_t i = 0; i < options.files.size(); ++i) {
-    auto const& counts = set.counts[i];
-    std::string line = "read " + options.files[i] + ": " + count_of(counts.rows, "interval");
-    if (bed && counts.zero_length > 0) {
-      line += ", of which " + std::to_string(counts.zero_length) +
-              " of length zero, read as the bases on both sides";
+  std::unordered_map<std::string, double> lengths;
+  if (!options.genome.empty()) lengths = read_genome(options.genome);
+  // Sorted input (every file's rows grouped by sequence, in name order) is read one sequence
+  // at a time, a batch of one per thread, so that memory follows the largest sequences, not
+  // the whole input; any other input is read whole first.
+  std::string why;
+  std::unique_ptr<TrackStream> stream;
+  TrackSet whole;
+  if (grouped_by_sequence(options.files, options.format, why)) {
+    stream = std::make_unique<TrackStream>(options.files, std::move(names), options.format);
+  } else {
+    if (!why.empty()) {
+      Logger::log_info(why +
+                       ": the input is not sorted by sequence name, so all of it is read "
+                       "into memory first (sorted input, as `sort -k1,1 -k2,2n` sorts it, "
+                       "is read one sequence at a time)");
     }
-    if (counts.headers > 0) {
-      line += "; " + count_of(counts.headers, "header line") + " skipped (line " +
-              std::to_string(counts.first_header_line) + ": " + quote_text(counts.first_header) +
-              (counts.headers > 1 ? ", ..." : "") + ")";
-    }
-    Logger::log_info(line);
-    if (!bed && counts.zero_length > 0) {
-      // A row [s, s] of a table covers no part of the axis: it has no place in the output.
-      Logger::log_warn(options.files[i] + ": " + count_of(counts.zero_length, "row") +
-                       " of length zero (start equal to end) left out: " +
-                       (counts.zero_length == 1 ? "it covers" : "they cover") + " nothing");
-    }
+    whole = read_tracks(options.files, std::move(names), options.format);
   }
+  TrackSet& set = stream ? stream->set() : whole;
+  auto const log_counts = [&] {
+    bool const bed = set.format == TrackFormat::bed;
+    for (std::size_t i = 0; i < options.files.size(); ++i) {
+      auto const& counts = set.counts[i];
+      std::string line = "read " + options.files[i] + ": " + count_of(counts.rows, "interval");
+      if (bed && counts.zero_length > 0) {
+        line += ", of which " + std::to_string(counts.zero_length) +
+                " of length zero, read as the bases on both sides";
+      }
+      if (counts.headers > 0) {
+        line += "; " + count_of(counts.headers, "header line") + " skipped (line " +
+                std::to_string(counts.first_header_line) + ": " + quote_text(counts.first_header) +
+                (counts.headers > 1 ? ", ..." : "") + ")";
+      }
+      Logger::log_info(line);
+      if (!bed && counts.zero_length > 0) {
+        // A row [s, s] of a table covers no part of the axis: it has no place in the output.
+        Logger::log_warn(options.files[i] + ": " + count_of(counts.zero_length, "row") +
+                         " of length zero (start equal to end) left out: " +
+                         (counts.zero_length == 1 ? "it covers" : "they cover") + " nothing");
+      }
+    }
+  };
+  if (!stream) log_counts();
 
   // At most one thread per core and one per sequence: more only wait for a core and hold
   // more lines in memory at once.
   auto const cores = std::max(1U, std::thread::hardware_concurrency());
-  auto const count = set.sequences.size();
-  auto const threads = overlay_threads(options.threads, count);
+  auto const nb_sequences = stream ? std::size_t{0} : whole.sequences.size();
+  auto const threads = overlay_threads(options.threads, nb_sequences);
   if (options.threads > threads) {
-    Logger::log_info("--threads " + std::to_string(options.threads) + ": " +
-                     count_of(threads, "thread") + " (at most one per core, " +
-                     std::to_string(cores) + ", and one per sequence, " + std::to_string(count) +
-                     ")");
+    Logger::log_info(
+        "--threads " + std::to_string(options.threads) + ": " + count_of(threads, "thread") +
+        " (at most one per core, " + std::to_string(cores) +
+        (stream ? std::string{} : ", and one per sequence, " + std::to_string(nb_sequences)) + ")");
   }
   bool const with_json = !options.json.empty();
 
   auto const run = [&](std::ostream& tsv, std::ostream* json) {
-    std::vector<LineRows> rows(count);
-    std::vector<std::unique_ptr<JsonPart>> parts(count);
-    auto const work = [&](std::size_t i) {
-      // Each work owns its sequence: the tracks are freed as soon as they are inserted.
-      auto sequence = std::move(set.sequences[i]);
-      if (!with_json) {
-        rows[i] = overlay_line(std::move(sequence), set.names, bed);
-        return;
+    if (options.header) tsv << header_row(set.names, set.format != TrackFormat::table);
+    std::size_t written = 0;  // sequences written so far
+    std::vector<SequenceTracks> batch;
+    while (true) {
+      batch.clear();
+      if (stream) {
+        SequenceTracks sequence;
+        while (batch.size() < threads && stream->next(sequence))
+          batch.push_back(std::move(sequence));
+      } else if (written == 0) {
+        batch = std::move(whole.sequences);
       }
-      // The JSON reports every row as an edge of its own: the job of `insert` on the rows.
-      auto const label = line_label(sequence);
-      auto breakpoints = breakpoints_of(sequence, bed);
-      auto part = std::make_unique<JsonPart>();
-      part->input = job_input_of(sequence, set.names, breakpoints);
-      JobOptions job_options;
-      job_options.scaling = line_scaling(sequence, breakpoints);
-      rows[i] = overlay_line(std::move(sequence), set.names, bed);
-      if (breakpoints.x.size() >= 2) {
-        Logger::log_info(label + ": every row as an edge, for the JSON result");
-        part->job = std::make_unique<Job>(part->input, label, std::move(job_options));
-      }
-      parts[i] = std::move(part);
-    };
-    auto const consume = [&](std::size_t i) {
-      write_rows(tsv, rows[i], set.names, set.spellings);
-      // Standard output that failed fails the run at once (a file's failure is its commit's).
-      if (&tsv == &std::cout && !tsv) throw_stdout_failure();
-      rows[i] = LineRows{};
-      if (json != nullptr) {
-        if (bed) *json << (i == 0 ? "[\n" : ",\n");
-        if (parts[i]->job) {
-          write_json(*json, *parts[i]->job);
-        } else {
-          write_empty_document(*json, parts[i]->input.background.name, set.names);
+      if (batch.empty()) break;
+      auto const count = batch.size();
+      bool const bed = set.format == TrackFormat::bed;
+      std::vector<LineRows> rows(count);
+      std::vector<std::unique_ptr<JsonPart>> parts(count);
+      auto const work = [&](std::size_t i) {
+        // Each work owns its sequence: the tracks are freed as soon as they are inserted.
+        auto sequence = std::move(batch[i]);
+        if (!with_json) {
+          rows[i] = overlay_line(std::move(sequence), set.names, bed);
+          return;
         }
-        parts[i].reset();
-      }
-    };
-    run_in_order(count, threads, work, consume);
+        // The JSON reports every row as an edge of its own: the job of `insert` on the rows.
+        auto const label = line_label(sequence);
+        auto breakpoints = breakpoints_of(sequence, bed);
+        auto part = std::make_unique<JsonPart>();
+        part->input = job_input_of(sequence, set.names, breakpoints);
+        JobOptions job_options;
+        job_options.scaling = line_scaling(sequence, breakpoints);
+        rows[i] = overlay_line(std::move(sequence), set.names, bed);
+        if (breakpoints.x.size() >= 2) {
+          Logger::log_info(label + ": every row as an edge, for the JSON result");
+          part->job = std::make_unique<Job>(part->input, label, std::move(job_options));
+        }
+        parts[i] = std::move(part);
+      };
+      auto const consume = [&](std::size_t i) {
+        RowsStyle style;
+        style.empty = options.empty;
+        if (auto const found = lengths.find(rows[i].sequence); found != lengths.end()) {
+          style.length = found->second;
+        }
+        write_rows(tsv, rows[i], set.names, set.spellings, style);
+        // Standard output that failed fails the run at once (a file's failure is its commit's).
+        if (&tsv == &std::cout && !tsv) throw_stdout_failure();
+        rows[i] = LineRows{};
+        if (json != nullptr) {
+          if (bed) *json << (written == 0 ? "[\n" : ",\n");
+          if (parts[i]->job) {
+            write_json(*json, *parts[i]->job);
+          } else {
+            write_empty_document(*json, parts[i]->input.background.name, set.names);
+          }
+          parts[i].reset();
+        }
+        ++written;
+      };
+      run_in_order(count, threads, work, consume);
+    }
+    if (stream) log_counts();
     if (json != nullptr) {
-      if (bed) {
-        *json << (count == 0 ? "[]\n" : "]\n");
-      } else if (count == 0) {
+      if (set.format == TrackFormat::bed) {
+        *json << (written == 0 ? "[]\n" : "]\n");
+      } else if (written == 0) {
         write_empty_document(*json, "background", set.names);
       }
     }

@@ -31,8 +31,11 @@ struct OverlayOptions {
   std::string output;           // rows; empty: standard output
   std::string json;             // empty: no JSON
   std::string names;            // comma-separated; empty: from the file names
-  std::string format = "auto";  // auto, bed or table
+  std::string format = "auto";  // auto, bed, table, gff or vcf
   unsigned threads = 0;         // 0: one per core
+  bool header = false;          // a header line before the rows
+  bool empty = false;           // also the stretches nothing covers
+  std::string genome;           // sequence lengths, for `empty`
 };
 
 // A check of an option naming an output file: refused when empty.
@@ -41,6 +44,10 @@ CLI::Validator non_empty_name();
 // Adds the `overlay` subcommand, its arguments and options (but not the log options) to
 // `app`, filling `options`; returns the subcommand.
 CLI::App* add_overlay_command(CLI::App& app, OverlayOptions& options);
+
+// The command line with `bedtools multiinter`'s spellings of the options of `overlay`
+// (-header, -empty, -g, -names A B ..., -i FILE ...) written as ours; others unchanged.
+std::vector<std::string> with_long_spellings(std::vector<std::string> arguments);
 
 // Runs the command. Throws `ToolError` as `insert` does (2 for unusable input, 1 when an
 // insertion fails or an output cannot be written); no output file is left on failure.

@@ -10,6 +10,9 @@ centres (normal spread of 2-50 kb), 30 % uniformly over the sequence. Lengths ar
 cluster. One interval in a thousand has length zero (start >= 1), as in real files. Rows are
 sorted by sequence, start and end (what `bedtools multiinter` needs), with a `track` line and
 a `#` comment at the top of the first file, and two extra columns (name, score).
+
+With --genome-wide the sequences are the 24 human chromosomes with their GRCh37 lengths
+(chr1 249 Mb ... chr21 48 Mb), in the order `sort -k1,1 -k2,2n` gives (chr1, chr10, ...).
 """
 
 import argparse
@@ -19,9 +22,27 @@ import random
 
 SEQUENCE_LENGTHS = [50_000_000, 30_000_000, 20_000_000, 10_000_000]
 
+# The human chromosomes of GRCh37 (hg19) and their lengths.
+HUMAN_GRCH37 = {
+    "chr1": 249_250_621, "chr2": 243_199_373, "chr3": 198_022_430, "chr4": 191_154_276,
+    "chr5": 180_915_260, "chr6": 171_115_067, "chr7": 159_138_663, "chr8": 146_364_022,
+    "chr9": 141_213_431, "chr10": 135_534_747, "chr11": 135_006_516, "chr12": 133_851_895,
+    "chr13": 115_169_878, "chr14": 107_349_540, "chr15": 102_531_392, "chr16": 90_354_753,
+    "chr17": 81_195_210, "chr18": 78_077_248, "chr19": 59_128_983, "chr20": 63_025_520,
+    "chr21": 48_129_895, "chr22": 51_304_566, "chrX": 155_270_560, "chrY": 59_373_566,
+}
 
-def track(rng, index, count, sequences):
-    lengths = SEQUENCE_LENGTHS[:sequences]
+
+def sequences_of(sequences, genome_wide):
+    """(name, length) of the sequences, in the order the files list them."""
+    if genome_wide:
+        return sorted(HUMAN_GRCH37.items())
+    return [(f"chr{s + 1}", length) for s, length in enumerate(SEQUENCE_LENGTHS[:sequences])]
+
+
+def track(rng, index, count, named_sequences):
+    lengths = [length for _, length in named_sequences]
+    sequences = len(lengths)
     total = sum(lengths)
     rows = []
     for s, length in enumerate(lengths):
@@ -42,7 +63,7 @@ def track(rng, index, count, sequences):
                           start + 200_000, length)
             rows.append((s, start, end))
     rows.sort()
-    return [(f"chr{s + 1}", start, end) for s, start, end in rows]
+    return [(named_sequences[s][0], start, end) for s, start, end in rows]
 
 
 def main():
@@ -52,9 +73,12 @@ def main():
     parser.add_argument("--intervals", type=int, default=216_000, help="in all files together")
     parser.add_argument("--sequences", type=int, default=1, choices=range(1, 5))
     parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--genome-wide", action="store_true",
+                        help="the 24 human chromosomes (GRCh37 lengths) instead of --sequences")
     args = parser.parse_args()
     os.makedirs(args.out_dir, exist_ok=True)
     rng = random.Random(args.seed)
+    named_sequences = sequences_of(args.sequences, args.genome_wide)
     # Unequal shares, as real tracks have: weights 1, 1.5, 2, ... normalised.
     weights = [1 + 0.5 * i for i in range(args.files)]
     counts = [int(args.intervals * w / sum(weights)) for w in weights]
@@ -65,7 +89,8 @@ def main():
             if index == 0:
                 out.write(f"track name=track1 description=\"generated, seed {args.seed}\"\n")
                 out.write("# seq\tstart\tend\tname\tscore\n")
-            for number, (seq, start, end) in enumerate(track(rng, index, count, args.sequences)):
+            for number, (seq, start, end) in enumerate(track(rng, index, count,
+                                                             named_sequences)):
                 out.write(f"{seq}\t{start}\t{end}\tf{index + 1}_{number}\t{number % 1000}\n")
 
 

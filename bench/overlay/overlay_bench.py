@@ -2,7 +2,7 @@
 """Times `velk-background-line overlay` against `bedtools multiinter` on generated tracks.
 
     bench/overlay/overlay_bench.py TOOL DATA_DIR OUT_DIR [--quick] [--repetitions 3]
-                                   [--baseline OTHER_TOOL]
+                                   [--baseline OTHER_TOOL] [--floor FLOOR] [--genome-wide]
 
 For each workload (generate_tracks.py with a fixed seed; the files are generated once into
 DATA_DIR and reused), both commands run as whole processes, one after the other, each
@@ -12,6 +12,12 @@ runs of equal name sets and compared (compare_runs.py). Needs GNU time (/usr/bin
 OUT_DIR/overlay.md and the raw figures to OUT_DIR/overlay.json, and exits 1 if the two
 disagree on any workload. With --baseline, another build's tool (for instance main's) runs
 in turn with ours on every workload, and the table sets the two side by side.
+
+With --floor, the floor (bench/overlay/floor.cpp: a plain sort-and-sweep over the same files,
+printing the same rows) runs in turn with the other two, must print bedtools' first five
+columns byte for byte, and the table gives our time over the floor's: how far from the limit
+of reading, sorting and writing we are. --genome-wide adds 8 files of 10^7 intervals over the
+24 human chromosomes (GRCh37 lengths).
 """
 
 import argparse
@@ -25,22 +31,24 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import compare_runs  # noqa: E402
 
-# (name, files, intervals, sequences, seed)
+# (name, files, intervals, sequences, seed); 24 sequences are the human chromosomes.
 WORKLOADS = [
     ("4 files, 216 000 intervals, 1 sequence", 4, 216_000, 1, 1),
     ("4 files, 200 000 intervals, 2 sequences", 4, 200_000, 2, 2),
     ("4 files, 1 000 000 intervals, 2 sequences", 4, 1_000_000, 2, 3),
 ]
 QUICK = WORKLOADS[:1]
+GENOME_WIDE = ("8 files, 10^7 intervals, 24 human chromosomes", 8, 10_000_000, 24, 4)
 
 
 def generate(data_dir, files, intervals, sequences, seed):
     directory = os.path.join(data_dir, f"f{files}-n{intervals}-s{sequences}-seed{seed}")
     paths = [os.path.join(directory, f"track{i + 1}.bed") for i in range(files)]
     if not all(os.path.exists(p) for p in paths):
+        shape = ["--genome-wide"] if sequences == 24 else ["--sequences", str(sequences)]
         subprocess.run([sys.executable, os.path.join(HERE, "generate_tracks.py"), directory,
-                        "--files", str(files), "--intervals", str(intervals),
-                        "--sequences", str(sequences), "--seed", str(seed)], check=True)
+                        "--files", str(files), "--intervals", str(intervals), *shape,
+                        "--seed", str(seed)], check=True)
     return paths
 
 
@@ -76,13 +84,19 @@ def main():
     parser.add_argument("--quick", action="store_true", help="the first workload only")
     parser.add_argument("--repetitions", type=int, default=3)
     parser.add_argument("--baseline", help="another build's velk-background-line, run in turn")
+    parser.add_argument("--floor", help="the floor program (bench/overlay/floor.cpp), run in turn")
+    parser.add_argument("--genome-wide", action="store_true",
+                        help="also 8 files of 10^7 intervals over the 24 human chromosomes")
     args = parser.parse_args()
+    workloads = list(QUICK if args.quick else WORKLOADS)
+    if args.genome_wide:
+        workloads.append(GENOME_WIDE)
     os.makedirs(args.out_dir, exist_ok=True)
 
     results = []
     load_start = load()
     print(f"Overlay benchmark; load average at start: {load_start}")
-    for name, files, intervals, sequences, seed in (QUICK if args.quick else WORKLOADS):
+    for name, files, intervals, sequences, seed in workloads:
         paths = generate(args.data_dir, files, intervals, sequences, seed)
         names = [os.path.splitext(os.path.basename(p))[0] for p in paths]
         ours_out = os.path.join(args.out_dir, f"ours-{seed}.tsv")
@@ -91,8 +105,11 @@ def main():
         theirs_command = ["bedtools", "multiinter", "-i", *paths, "-names", *names]
         # Side by side: one run of each in turn, so that both see the same machine.
         baseline_out = os.path.join(args.out_dir, f"baseline-{seed}.tsv")
-        ours_runs, theirs_runs, baseline_runs = [], [], []
+        floor_out = os.path.join(args.out_dir, f"floor-{seed}.tsv")
+        ours_runs, theirs_runs, baseline_runs, floor_runs = [], [], [], []
         for _ in range(args.repetitions):
+            if args.floor:
+                floor_runs.append(run_once([args.floor, *paths], floor_out, args.out_dir))
             if args.baseline:
                 baseline_runs.append(run_once([args.baseline, *ours_command[1:]], baseline_out,
                                               args.out_dir))
@@ -103,9 +120,14 @@ def main():
         rows_a, runs_a = compare_runs.runs(ours_out, False)
         rows_b, runs_b = compare_runs.runs(theirs_out, False)
         agree = runs_a == runs_b
-        with open(ours_out) as a, open(theirs_out) as b:
-            identical = a.read() == "".join("\t".join(line.split("\t")[:5]).rstrip("\n") + "\n"
-                                            for line in b)
+        with open(theirs_out) as b:
+            theirs_text = b.read()
+        theirs_five = "".join("\t".join(line.split("\t")[:5]).rstrip("\n") + "\n"
+                              for line in theirs_text.splitlines(keepends=True))
+        with open(ours_out) as a:
+            ours_text = a.read()
+        identical = ours_text in (theirs_text, theirs_five)
+        identical_all = ours_text == theirs_text
         row = {
             "workload": name, "files": files, "intervals": intervals, "sequences": sequences,
             "seed": seed,
@@ -114,9 +136,16 @@ def main():
             "ratio": ours[0] / theirs[0], "cpu_ratio": ours[1] / theirs[1] if theirs[1] else None,
             "ours_rows": rows_a, "bedtools_rows": rows_b,
             "runs": sum(len(r) for r in runs_a.values()),
-            "agree": agree, "identical_columns": identical,
+            "agree": agree, "identical_columns": identical, "identical_all": identical_all,
             "ours_all": ours_runs, "bedtools_all": theirs_runs,
         }
+        if floor_runs:
+            floor = min(floor_runs, key=lambda run: run[0])
+            with open(floor_out) as handle:
+                floor_same = handle.read() == theirs_five
+            row.update({"floor_s": floor[0], "floor_cpu_s": floor[1], "floor_mib": floor[2],
+                        "floor_all": floor_runs, "floor_ratio": ours[0] / floor[0],
+                        "floor_same_output": floor_same})
         if baseline_runs:
             baseline = min(baseline_runs, key=lambda run: run[0])
             with open(ours_out) as a, open(baseline_out) as b:
@@ -132,7 +161,11 @@ def main():
               + (f"; baseline {row['baseline_s']:.3f} s (CPU {row['baseline_cpu_s']:.3f} s, "
                  f"{row['baseline_mib']:.0f} MiB), ours / baseline {row['baseline_ratio']:.2f}, "
                  f"{'same output' if row['baseline_same_output'] else 'OUTPUT DIFFERS'}"
-                 if baseline_runs else ""))
+                 if baseline_runs else "")
+              + (f"; floor {row['floor_s']:.3f} s (CPU {row['floor_cpu_s']:.3f} s, "
+                 f"{row['floor_mib']:.0f} MiB), ours / floor {row['floor_ratio']:.2f}, "
+                 f"{'same rows' if row['floor_same_output'] else 'FLOOR ROWS DIFFER'}"
+                 if floor_runs else ""))
     load_end = load()
     print(f"Load average at end: {load_end}")
 
@@ -146,7 +179,19 @@ def main():
             f"{r['ours_mib']:.0f} | {r['bedtools_s']:.3f} s | {r['bedtools_cpu_s']:.3f} s | "
             f"{r['bedtools_mib']:.0f} | {r['ratio']:.2f} | {r['ours_rows']} / "
             f"{r['bedtools_rows']} | {'yes' if r['agree'] else 'NO'}"
-            f"{' (identical columns 1-5)' if r['identical_columns'] else ''} |")
+            f"{' (identical)' if r['identical_all'] else ''}"
+            f"{' (identical columns 1-5)' if r['identical_columns'] and not r['identical_all'] else ''} |")
+    if args.floor:
+        lines.append("")
+        lines.append(f"| workload | ours (best of {args.repetitions}) | CPU | floor | CPU | "
+                     "peak MiB | ours / floor | bedtools / floor | floor rows = bedtools |")
+        lines.append("|" + "---|" * 9)
+        for r in results:
+            lines.append(
+                f"| {r['workload']} | {r['ours_s']:.3f} s | {r['ours_cpu_s']:.3f} s | "
+                f"{r['floor_s']:.3f} s | {r['floor_cpu_s']:.3f} s | {r['floor_mib']:.0f} | "
+                f"{r['floor_ratio']:.2f} | {r['bedtools_s'] / r['floor_s']:.2f} | "
+                f"{'yes' if r['floor_same_output'] else 'NO'} |")
     targets = []
     first = results[0]
     targets.append(("time <= 1.0x bedtools multiinter on the 216 000 intervals",
@@ -163,6 +208,21 @@ def main():
         targets.append(("memory grows linearly (10^6 over 2*10^5, 5x the intervals)",
                         f"{large['ours_mib'] / small['ours_mib']:.2f}x",
                         large["ours_mib"] / small["ours_mib"] <= 5))
+    chr1 = [r for r in results if r["sequences"] == 1]
+    if chr1:
+        r = chr1[0]
+        targets.append(("chr1-sized tracks: time <= 0.5x bedtools multiinter",
+                        f"{r['ratio']:.2f}", r["ratio"] <= 0.5))
+        if "floor_ratio" in r:
+            targets.append(("chr1-sized tracks: time <= 3x the floor",
+                            f"{r['floor_ratio']:.2f}", r["floor_ratio"] <= 3))
+    genome = [r for r in results if r["sequences"] == 24]
+    if genome:
+        r = genome[0]
+        targets.append(("genome-wide 10^7 intervals: peak memory <= 200 MB",
+                        f"{r['ours_mib'] * 1.048576:.0f} MB", r["ours_mib"] * 1.048576 <= 200))
+        targets.append(("genome-wide 10^7 intervals: time <= 0.3x bedtools multiinter",
+                        f"{r['ratio']:.2f}", r["ratio"] <= 0.3))
     if args.baseline:
         lines.append("")
         lines.append(f"| workload | ours (best of {args.repetitions}) | CPU | peak MiB | baseline "
@@ -195,7 +255,8 @@ def main():
         json.dump({"load_start": load_start, "load_end": load_end, "results": results}, handle,
                   indent=1)
     same_as_baseline = all(r.get("baseline_same_output", True) for r in results)
-    sys.exit(0 if all_agree and same_as_baseline else 1)
+    floor_same = all(r.get("floor_same_output", True) for r in results)
+    sys.exit(0 if all_agree and same_as_baseline and floor_same else 1)
 
 
 if __name__ == "__main__":

@@ -40,8 +40,8 @@ TsvRows::TsvRows(std::string_view sequence, std::vector<std::string> const& name
       out_{out},
       last_set_{names.size()} {}
 
-void TsvRows::add(double start, std::uint32_t start_spelling, double end,
-                  std::uint32_t end_spelling, CurveSet const& set) {
+void TsvRows::add_coordinates(double start, std::uint32_t start_spelling, double end,
+                              std::uint32_t end_spelling) {
   if (!sequence_.empty()) {
     out_.append(sequence_.data(), sequence_.size());
     out_.push_back('\t');
@@ -50,6 +50,22 @@ void TsvRows::add(double start, std::uint32_t start_spelling, double end,
   out_.push_back('\t');
   append_coordinate(out_, end, end_spelling, spellings_);
   out_.push_back('\t');
+}
+
+void TsvRows::add_empty(double start, std::uint32_t start_spelling, double end,
+                        std::uint32_t end_spelling) {
+  if (empty_columns_.empty()) {
+    empty_columns_ = "0\tnone";
+    for (std::size_t curve = 0; curve < names_.size(); ++curve) empty_columns_ += "\t0";
+    empty_columns_.push_back('\n');
+  }
+  add_coordinates(start, start_spelling, end, end_spelling);
+  out_.append(empty_columns_);
+}
+
+void TsvRows::add(double start, std::uint32_t start_spelling, double end,
+                  std::uint32_t end_spelling, CurveSet const& set) {
+  add_coordinates(start, start_spelling, end, end_spelling);
   char digits[24];
   auto const count_end = std::to_chars(digits, digits + sizeof(digits), set.count()).ptr;
   out_.append(digits, static_cast<std::size_t>(count_end - digits));
@@ -61,6 +77,9 @@ void TsvRows::add(double start, std::uint32_t start_spelling, double end,
       if (!set.contains(curve)) continue;
       if (!last_names_.empty()) last_names_.push_back(',');
       last_names_.append(names_[curve]);
+    }
+    for (std::size_t curve = 0; curve < names_.size(); ++curve) {
+      last_names_.append(set.contains(curve) ? "\t1" : "\t0");
     }
   }
   out_.append(last_names_);
@@ -75,8 +94,15 @@ std::uint32_t LineRows::intern(CurveSet const& set) {
   return last_;
 }
 
+std::string header_row(std::vector<std::string> const& names, bool with_sequence) {
+  std::string text = with_sequence ? "chrom\tstart\tend\tnum\tlist" : "start\tend\tnum\tlist";
+  for (auto const& name : names) text += "\t" + name;
+  text.push_back('\n');
+  return text;
+}
+
 void write_rows(std::ostream& out, LineRows const& rows, std::vector<std::string> const& names,
-                Spellings const& spellings) {
+                Spellings const& spellings, RowsStyle const& style) {
   constexpr std::size_t BLOCK = std::size_t{1} << 16;
   std::string text;
   text.reserve(BLOCK + 1024);
@@ -84,13 +110,27 @@ void write_rows(std::ostream& out, LineRows const& rows, std::vector<std::string
   auto const& points = rows.breakpoints;
   for (std::size_t edge = 0; edge < rows.set_of_edge.size(); ++edge) {
     auto const set = rows.set_of_edge[edge];
-    if (set == LineRows::NO_SET) continue;
+    if (set == LineRows::NO_SET) {
+      if (!style.empty) continue;
+      // One row for the whole stretch, however many edges it spans.
+      auto last = edge;
+      while (last + 1 < rows.set_of_edge.size() && rows.set_of_edge[last + 1] == LineRows::NO_SET) {
+        ++last;
+      }
+      writer.add_empty(points.x[edge], points.spelling[edge], points.x[last + 1],
+                       points.spelling[last + 1]);
+      edge = last;
+      continue;
+    }
     writer.add(points.x[edge], points.spelling[edge], points.x[edge + 1], points.spelling[edge + 1],
                rows.sets[set]);
     if (text.size() >= BLOCK) {
       out.write(text.data(), static_cast<std::streamsize>(text.size()));
       text.clear();
     }
+  }
+  if (style.empty && style.length && !points.x.empty() && *style.length > points.x.back()) {
+    writer.add_empty(points.x.back(), points.spelling.back(), *style.length, Spellings::PLAIN);
   }
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <unordered_map>
@@ -133,8 +134,42 @@ std::string quoted_field(std::string_view text) {
   return quote_text(shortened(text, MAX_QUOTED_LINE));
 }
 
+// GFF and VCF rows are read as BED intervals: a set of them is BED.
+TrackFormat family(TrackFormat format) {
+  return format == TrackFormat::gff || format == TrackFormat::vcf ? TrackFormat::bed : format;
+}
+
 char const* format_name(TrackFormat format) {
-  return format == TrackFormat::bed ? "BED (seq start end)" : "a plain table (start end)";
+  return family(format) == TrackFormat::bed ? "BED, GFF or VCF (rows that name a sequence)"
+                                            : "a plain table (start end)";
+}
+
+bool is_allele(std::string_view field) {
+  if (field.empty()) return false;
+  for (char const c : field) {
+    if (std::strchr("ACGTNacgtn", c) == nullptr) return false;
+  }
+  return true;
+}
+
+bool is_strand(std::string_view field) {
+  return field == "+" || field == "-" || field == "." || field == "?";
+}
+
+// The format of a data row of a file whose format is not fixed: VCF (a position, an ID, a
+// reference allele), GFF (start, end and strand in columns 4, 5 and 7), BED (a sequence name,
+// not a number, then start or end), else a plain table.
+TrackFormat format_of_row(std::vector<std::string_view> const& fields) {
+  if (fields.size() >= 8 && is_number(fields[1]) && !is_number(fields[2]) && is_allele(fields[3])) {
+    return TrackFormat::vcf;
+  }
+  if (fields.size() >= 9 && is_number(fields[3]) && is_number(fields[4]) && is_strand(fields[6])) {
+    return TrackFormat::gff;
+  }
+  return fields.size() >= 3 && !is_number(fields[0]) &&
+                 (is_number(fields[1]) || is_number(fields[2]))
+             ? TrackFormat::bed
+             : TrackFormat::table;
 }
 
 }  // namespace
@@ -193,6 +228,16 @@ void TrackParser::line(std::string_view text) {
   ++line_number_;
   if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
   if (is_blank(text)) return;
+  if (format_ == TrackFormat::automatic && records_ == 0 && begins_with(text, "##")) {
+    // The first line of a VCF or GFF file names its format.
+    if (begins_with(text, "##fileformat=vcf")) format_ = TrackFormat::vcf;
+    if (begins_with(text, "##gff-version")) format_ = TrackFormat::gff;
+  }
+  if ((format_ == TrackFormat::gff || format_ == TrackFormat::vcf) && text.front() == '#') {
+    // Their comments and directives may come anywhere (GFF's "###" between features).
+    note_header(text);
+    return;
+  }
   if (records_ == 0) {
     // Before the first record: the header lines bedtools' readers skip ("#" comments, and
     // "track", "browser" or "chrom" lines that do not read as a record), and a table's
@@ -201,7 +246,8 @@ void TrackParser::line(std::string_view text) {
       note_header(text);
       return;
     }
-    if (format_ != TrackFormat::bed && !holds_a_number(text) && !table_header_) {
+    if ((format_ == TrackFormat::automatic || format_ == TrackFormat::table) &&
+        !holds_a_number(text) && !table_header_) {
       // A table's header; in a file whose format is not known yet, it is one only if the
       // file turns out a table (checked at the first record).
       table_header_ = std::pair<std::size_t, std::string>{line_number_, std::string{text}};
@@ -213,20 +259,16 @@ void TrackParser::line(std::string_view text) {
          " (header lines come before the records)");
   }
   if (format_ == TrackFormat::automatic) {
-    // BED when the row has a sequence name (not a number) before two tab-separated numbers.
     split_tabs(text, fields_);
-    format_ = fields_.size() >= 3 && !is_number(fields_[0]) &&
-                      (is_number(fields_[1]) || is_number(fields_[2]))
-                  ? TrackFormat::bed
-                  : TrackFormat::table;
+    format_ = format_of_row(fields_);
   }
   if (set_.format == TrackFormat::automatic) {
-    set_.format = format_;
-  } else if (set_.format != format_) {
+    set_.format = family(format_);
+  } else if (set_.format != family(format_)) {
     fail(std::string{"this file is "} + format_name(format_) + ", but an earlier file is " +
          format_name(set_.format) + ": all files must be of one kind (see --format)");
   }
-  if (records_ == 0 && table_header_ && format_ == TrackFormat::bed) {
+  if (records_ == 0 && table_header_ && family(format_) == TrackFormat::bed) {
     // The line taken for a table's header in a BED file: it is a bad record.
     auto const [number, header] = *table_header_;
     auto const current = line_number_;
@@ -235,10 +277,18 @@ void TrackParser::line(std::string_view text) {
     line_number_ = current;
   }
   ++records_;
-  if (format_ == TrackFormat::bed) {
-    bed_row(text);
-  } else {
-    table_row(text);
+  switch (format_) {
+    case TrackFormat::gff:
+      gff_row(text);
+      break;
+    case TrackFormat::vcf:
+      vcf_row(text);
+      break;
+    case TrackFormat::table:
+      table_row(text);
+      break;
+    default:
+      bed_row(text);
   }
 }
 
@@ -248,8 +298,8 @@ void TrackParser::record(std::string_view sequence, double start, double end) {
     format_ = sequence.empty() ? TrackFormat::table : TrackFormat::bed;
   }
   if (set_.format == TrackFormat::automatic) {
-    set_.format = format_;
-  } else if (set_.format != format_) {
+    set_.format = family(format_);
+  } else if (set_.format != family(format_)) {
     fail(std::string{"these rows are "} + format_name(format_) + ", but earlier rows are " +
          format_name(set_.format) + ": all tracks must be of one kind");
   }
@@ -265,6 +315,12 @@ void TrackParser::record(std::string_view sequence, double start, double end) {
   } else {
     table_row(text);
   }
+}
+
+void TrackParser::restart_sequences() {
+  sequence_index_.clear();
+  last_sequence_.clear();
+  last_track_ = nullptr;
 }
 
 void TrackParser::note_header(std::string_view text) {
@@ -294,62 +350,89 @@ Track& TrackParser::track_of(std::string_view sequence) {
   return *last_track_;
 }
 
+double TrackParser::coordinate(std::string_view what, std::string_view field, double lowest) {
+  double value = 0;
+  bool plain = false;
+  auto const name = std::string{what};
+  if (!parse_number(field, value, plain))
+    fail(name + " " + quoted_field(field) + " is not a number");
+  if (!std::isfinite(value)) fail(name + " " + quoted_field(field) + " is not a finite number");
+  if (value < lowest) {
+    fail(name + " " + std::string{field} +
+         (lowest == 0 ? " is negative (BED coordinates start at 0)"
+                      : " is below 1 (GFF and VCF positions start at 1)"));
+  }
+  std::string const kind = lowest == 0 ? "BED coordinates" : "GFF and VCF positions";
+  if (value != std::floor(value)) {
+    fail(name + " " + quoted_field(field) + " is not a whole number (" + kind + " are integers)");
+  }
+  if (value > MAX_BED_COORDINATE) {
+    fail(name + " " + quoted_field(field) + " is too large (" + kind + " stop at 2^53)");
+  }
+  return value;
+}
+
 void TrackParser::bed_row(std::string_view text) {
   split_tabs(text, fields_);
   if (fields_.size() < 3) {
     fail("expected tab-separated columns seq, start and end, not " + quoted_line(text));
   }
-  auto const sequence = fields_[0];
-  if (sequence.empty()) fail("the sequence name is empty in " + quoted_line(text));
-  double values[2];
-  bool plain[2];
-  char const* const what[2] = {"start", "end"};
-  for (std::size_t i = 0; i < 2; ++i) {
-    auto const field = fields_[1 + i];
-    if (!parse_number(field, values[i], plain[i])) {
-      fail(std::string{what[i]} + " " + quoted_field(field) + " is not a number");
-    }
-    if (!std::isfinite(values[i])) {
-      fail(std::string{what[i]} + " " + quoted_field(field) + " is not a finite number");
-    }
-    if (values[i] < 0) {
-      fail(std::string{what[i]} + " " + std::string{field} +
-           " is negative (BED coordinates start at 0)");
-    }
-    if (values[i] != std::floor(values[i])) {
-      fail(std::string{what[i]} + " " + quoted_field(field) +
-           " is not a whole number (BED coordinates are integers)");
-    }
-    if (values[i] > MAX_BED_COORDINATE) {
-      fail(std::string{what[i]} + " " + quoted_field(field) +
-           " is too large (BED coordinates stop at 2^53)");
-    }
-  }
-  if (values[0] > values[1]) {
+  if (fields_[0].empty()) fail("the sequence name is empty in " + quoted_line(text));
+  auto const start = coordinate("start", fields_[1], 0);
+  auto const end = coordinate("end", fields_[2], 0);
+  if (start > end) {
     fail("start " + std::string{fields_[1]} + " is greater than end " + std::string{fields_[2]});
   }
+  interval(fields_[0], start, end);
+}
+
+void TrackParser::gff_row(std::string_view text) {
+  split_tabs(text, fields_);
+  if (fields_.size() < 8) {
+    fail(
+        "expected tab-separated GFF columns seq, source, feature, start, end, score, strand "
+        "and frame, not " +
+        quoted_line(text));
+  }
+  auto const start = coordinate("start", fields_[3], 1);
+  auto const end = coordinate("end", fields_[4], 1);
+  if (start > end) {
+    fail("start " + std::string{fields_[3]} + " is greater than end " + std::string{fields_[4]});
+  }
+  // 1-based, end included: bases start .. end are BED's [start - 1, end).
+  interval(fields_[0], start - 1, end);
+}
+
+void TrackParser::vcf_row(std::string_view text) {
+  split_tabs(text, fields_);
+  if (fields_.size() < 5) {
+    fail("expected tab-separated VCF columns CHROM, POS, ID, REF and ALT, not " +
+         quoted_line(text));
+  }
+  auto const position = coordinate("position", fields_[1], 1);
+  auto const reference = fields_[3];
+  if (reference.empty() || reference == ".") {
+    fail("the reference allele " + quoted_field(reference) + " is empty");
+  }
+  // The bases of the reference allele, from the 1-based position; a symbolic allele
+  // (<DEL>, <INS>, ...) covers its reference base too, whatever its SVLEN or END.
+  interval(fields_[0], position - 1, position - 1 + static_cast<double>(reference.size()));
+}
+
+void TrackParser::interval(std::string_view sequence, double start, double end) {
+  if (sequence.empty()) fail("the sequence name is empty");
+  if (end > MAX_BED_COORDINATE) fail("the end " + format_number(end) + " is too large");
   auto& track = track_of(sequence);
-  std::size_t const index = track.size();
-  if (values[0] == values[1]) {
+  if (start == end) {
     // bedtools' rule: a zero-length interval [s, s] (an insertion point between two bases)
     // stands for the bases on both sides, [s - 1, s + 1]; at 0 only [0, 1].
     ++set_.counts[file_].zero_length;
-    track.starts.push_back(std::max(0.0, values[0] - 1));
-    track.ends.push_back(values[1] + 1);
-    if (!track.start_spellings.empty()) {
-      track.start_spellings.push_back(Spellings::PLAIN);
-      track.end_spellings.push_back(Spellings::PLAIN);
-    }
-  } else {
-    track.starts.push_back(values[0]);
-    track.ends.push_back(values[1]);
-    if (!plain[0] || !plain[1] || !track.start_spellings.empty()) {
-      track.start_spellings.resize(index, Spellings::PLAIN);
-      track.end_spellings.resize(index, Spellings::PLAIN);
-      track.start_spellings.push_back(spelling(fields_[1], plain[0]));
-      track.end_spellings.push_back(spelling(fields_[2], plain[1]));
-    }
+    start = std::max(0.0, start - 1);
+    end += 1;
   }
+  // Coordinates of BED, GFF and VCF are whole numbers, printed as integers (`010` is 10).
+  track.starts.push_back(start);
+  track.ends.push_back(end);
   ++set_.counts[file_].rows;
 }
 
@@ -401,8 +484,30 @@ std::string curve_name_of(std::string const& file) {
 TrackFormat format_of_name(std::string const& file) {
   auto name = std::filesystem::path{file}.filename().string();
   if (name.size() > 3 && name.compare(name.size() - 3, 3, ".gz") == 0) name.resize(name.size() - 3);
-  if (name.size() > 4 && name.compare(name.size() - 4, 4, ".bed") == 0) return TrackFormat::bed;
+  auto const ends_with = [&name](std::string_view suffix) {
+    return name.size() > suffix.size() &&
+           name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+  };
+  if (ends_with(".bed")) return TrackFormat::bed;
+  if (ends_with(".gff") || ends_with(".gff3") || ends_with(".gtf")) return TrackFormat::gff;
+  if (ends_with(".vcf")) return TrackFormat::vcf;
   return TrackFormat::automatic;
+}
+
+TrackFormat format_named(std::string const& name) {
+  if (name == "auto") return TrackFormat::automatic;
+  if (name == "bed") return TrackFormat::bed;
+  if (name == "table") return TrackFormat::table;
+  if (name == "gff") return TrackFormat::gff;
+  if (name == "vcf") return TrackFormat::vcf;
+  throw TrackError{TrackError::Kind::bad_input, "format_named",
+                   "unknown format " + quote_text(name) + " (formats: auto, bed, table, gff, vcf)"};
+}
+
+void order_sequences(TrackSet& set) {
+  std::stable_sort(
+      set.sequences.begin(), set.sequences.end(),
+      [](SequenceTracks const& a, SequenceTracks const& b) { return a.name < b.name; });
 }
 
 namespace {
@@ -416,92 +521,134 @@ bool ends_with_gz(std::string const& file) {
   return file.size() > 3 && file.compare(file.size() - 3, 3, ".gz") == 0;
 }
 
-// Feeds every line of `file` to `parser`. zlib reads gzip data (by its content, whatever the
-// name) and passes other data through; a name ending in ".gz" must hold gzip data.
-void read_file(std::string const& file, TrackParser& parser) {
-  auto const fail = [&file](std::string const& what) {
-    throw TrackError{TrackError::Kind::bad_input, "read_tracks",
-                     (file == "-" ? std::string{"stdin"} : file) + ": " + what};
-  };
+// The lines of a file, one at a time (without their line break). zlib reads gzip data (by its
+// content, whatever the name) and passes other data through; a name ending in ".gz" must hold
+// gzip data.
+class LineReader {
+ public:
+  explicit LineReader(std::string file) : file_{std::move(file)} {
+    if (file_ == "-") {
+      auto const descriptor = ::dup(STDIN_FILENO);
+      if (descriptor < 0) fail(std::string{"cannot read standard input: "} + std::strerror(errno));
+      input_.reset(gzdopen(descriptor, "rb"));
+      if (!input_) ::close(descriptor);
+    } else {
+      std::error_code error;
+      if (std::filesystem::is_directory(file_, error)) {
+        fail("cannot read the file: it is a directory");
+      }
+      errno = 0;
+      input_.reset(gzopen(file_.c_str(), "rb"));
+      if (!input_) {
+        fail(std::string{"cannot read the file: "} +
+             (errno != 0 ? std::strerror(errno) : "out of memory"));
+      }
+    }
+    if (!input_) fail("cannot read standard input");
+    gzbuffer(input_.get(), 1U << 17U);
+  }
+
+  // The next line into `line` (valid until the next call); false at the end of the file.
+  bool next(std::string_view& line) {
+    while (true) {
+      auto const newline = chunk_.find('\n');
+      if (newline != std::string_view::npos) {
+        ++lines_read_;
+        if (pending_.empty()) {
+          line = chunk_.substr(0, newline);
+        } else {
+          pending_.append(chunk_.data(), newline);
+          line_.swap(pending_);
+          pending_.clear();
+          line = line_;
+        }
+        chunk_.remove_prefix(newline + 1);
+        return true;
+      }
+      if (pending_.size() + chunk_.size() > MAX_LINE_BYTES) {
+        throw TrackError{TrackError::Kind::bad_input, "read_tracks",
+                         name() + ":" + std::to_string(lines_read_ + 1) +
+                             ": the line is longer than " + std::to_string(MAX_LINE_BYTES >> 20) +
+                             " MiB, the longest line read (is this a text file?)"};
+      }
+      pending_.append(chunk_.data(), chunk_.size());
+      chunk_ = {};
+      if (done_ || !fill()) {
+        done_ = true;
+        if (pending_.empty()) return false;
+        ++lines_read_;
+        line_.swap(pending_);
+        pending_.clear();
+        line = line_;
+        return true;
+      }
+    }
+  }
+
+ private:
+  std::string name() const { return file_ == "-" ? std::string{"stdin"} : file_; }
+
+  [[noreturn]] void fail(std::string const& what) const {
+    throw TrackError{TrackError::Kind::bad_input, "read_tracks", name() + ": " + what};
+  }
+
   // zlib starts some of its messages with the path.
-  auto const zlib_message = [&file](char const* message) {
+  std::string zlib_message(char const* message) const {
     std::string_view text{message};
-    auto const prefix = file + ": ";
+    auto const prefix = file_ + ": ";
     if (text.substr(0, prefix.size()) == prefix) {
       text.remove_prefix(prefix.size());
     } else if (text.substr(0, 4) == "<fd:" && text.find(": ") != std::string_view::npos) {
       text.remove_prefix(text.find(": ") + 2);
     }
     return std::string{text};
-  };
-  GzFile input;
-  if (file == "-") {
-    auto const descriptor = ::dup(STDIN_FILENO);
-    if (descriptor < 0) fail(std::string{"cannot read standard input: "} + std::strerror(errno));
-    input.reset(gzdopen(descriptor, "rb"));
-    if (!input) ::close(descriptor);
-  } else {
-    std::error_code error;
-    if (std::filesystem::is_directory(file, error)) {
-      fail("cannot read the file: it is a directory");
-    }
-    errno = 0;
-    input.reset(gzopen(file.c_str(), "rb"));
-    if (!input) {
-      fail(std::string{"cannot read the file: "} +
-           (errno != 0 ? std::strerror(errno) : "out of memory"));
-    }
   }
-  if (!input) fail("cannot read standard input");
-  gzbuffer(input.get(), 1U << 17U);
 
-  std::vector<char> buffer(CHUNK);
-  std::string pending;  // a line cut by the end of a chunk
-  bool checked_gzip = false;
-  while (true) {
-    auto const count = gzread(input.get(), buffer.data(), static_cast<unsigned>(buffer.size()));
+  // Reads the next chunk; false at the end of the data.
+  bool fill() {
+    if (buffer_.empty()) buffer_.resize(CHUNK);
+    auto const count = gzread(input_.get(), buffer_.data(), static_cast<unsigned>(buffer_.size()));
     if (count < 0) {
       int code = Z_OK;
-      char const* message = gzerror(input.get(), &code);
+      char const* message = gzerror(input_.get(), &code);
       if (code == Z_ERRNO) fail(std::string{"cannot read the file: "} + std::strerror(errno));
       fail("cannot decompress: " + zlib_message(message));
     }
-    if (!checked_gzip && count > 0) {
-      checked_gzip = true;
-      if (ends_with_gz(file) && gzdirect(input.get()) != 0) {
+    if (!checked_gzip_ && count > 0) {
+      checked_gzip_ = true;
+      if (ends_with_gz(file_) && gzdirect(input_.get()) != 0) {
         fail("cannot decompress: not in gzip format");
       }
     }
-    if (count == 0) break;
-    std::string_view chunk{buffer.data(), static_cast<std::size_t>(count)};
-    while (!chunk.empty()) {
-      auto const newline = chunk.find('\n');
-      if (newline == std::string_view::npos) {
-        if (pending.size() + chunk.size() > MAX_LINE_BYTES) {
-          throw TrackError{TrackError::Kind::bad_input, "read_tracks",
-                           (file == "-" ? std::string{"stdin"} : file) + ":" +
-                               std::to_string(parser.lines_read() + 1) +
-                               ": the line is longer than " + std::to_string(MAX_LINE_BYTES >> 20) +
-                               " MiB, the longest line read (is this a text "
-                               "file?)"};
-        }
-        pending.append(chunk.data(), chunk.size());
-        break;
-      }
-      if (pending.empty()) {
-        parser.line(chunk.substr(0, newline));
-      } else {
-        pending.append(chunk.data(), newline);
-        parser.line(pending);
-        pending.clear();
-      }
-      chunk.remove_prefix(newline + 1);
+    if (count == 0) {
+      int code = Z_OK;
+      char const* message = gzerror(input_.get(), &code);
+      if (code != Z_OK) fail("cannot decompress: " + zlib_message(message));
+      return false;
     }
+    chunk_ = std::string_view{buffer_.data(), static_cast<std::size_t>(count)};
+    return true;
   }
-  int code = Z_OK;
-  char const* message = gzerror(input.get(), &code);
-  if (code != Z_OK) fail("cannot decompress: " + zlib_message(message));
-  if (!pending.empty()) parser.line(pending);
+
+  std::string file_;
+  GzFile input_;
+  std::vector<char> buffer_;
+  std::string_view chunk_;
+  std::string pending_;  // a line cut by the end of a chunk
+  std::string line_;
+  std::size_t lines_read_ = 0;
+  bool checked_gzip_ = false;
+  bool done_ = false;
+};
+
+void read_lines(std::string const& file, std::function<void(std::string_view)> const& line) {
+  LineReader reader{file};
+  std::string_view text;
+  while (reader.next(text)) line(text);
+}
+
+void read_file(std::string const& file, TrackParser& parser) {
+  read_lines(file, [&parser](std::string_view text) { parser.line(text); });
 }
 
 void check_names(std::vector<std::string> const& files, std::vector<std::string> const& names) {
@@ -533,17 +680,10 @@ void check_names(std::vector<std::string> const& files, std::vector<std::string>
 
 }  // namespace
 
-TrackSet read_tracks(std::vector<std::string> const& files, std::vector<std::string> names,
-                     std::string const& format) {
-  TrackFormat chosen = TrackFormat::automatic;
-  if (format == "bed") {
-    chosen = TrackFormat::bed;
-  } else if (format == "table") {
-    chosen = TrackFormat::table;
-  } else if (format != "auto") {
-    throw TrackError{TrackError::Kind::bad_input, "read_tracks",
-                     "unknown format " + quote_text(format) + " (formats: auto, bed, table)"};
-  }
+namespace {
+
+// A set with the names of the files' curves, checked, and no rows yet.
+TrackSet named_set(std::vector<std::string> const& files, std::vector<std::string> names) {
   if (files.empty())
     throw TrackError{TrackError::Kind::bad_input, "read_tracks", "no input file given"};
   if (names.empty()) {
@@ -559,17 +699,198 @@ TrackSet read_tracks(std::vector<std::string> const& files, std::vector<std::str
     throw TrackError{TrackError::Kind::bad_input, "read_tracks",
                      "standard input (-) is named twice"};
   check_names(files, names);
-
   TrackSet set;
   set.names = std::move(names);
   set.counts.resize(files.size());
+  return set;
+}
+
+std::string source_name(std::string const& file) {
+  return file == "-" ? std::string{"stdin"} : file;
+}
+
+// Whether a line holds a row (not a blank, comment or header line), as the parser would
+// take it; `records`: whether the file had a row before.
+bool holds_a_row(std::string_view text, bool records) {
+  if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+  if (is_blank(text) || text.front() == '#') return false;
+  return records || !begins_like_a_header(text) || reads_as_bed_record(text);
+}
+
+std::string_view sequence_of(std::string_view text) { return text.substr(0, text.find('\t')); }
+
+}  // namespace
+
+TrackSet read_tracks(std::vector<std::string> const& files, std::vector<std::string> names,
+                     std::string const& format) {
+  TrackFormat const chosen = format_named(format);
+  auto set = named_set(files, std::move(names));
   for (std::size_t i = 0; i < files.size(); ++i) {
     auto const file_format = chosen != TrackFormat::automatic ? chosen : format_of_name(files[i]);
     TrackParser parser{files[i] == "-" ? std::string{"stdin"} : files[i], i, files.size(),
                        file_format, set};
     read_file(files[i], parser);
   }
+  order_sequences(set);
   return set;
+}
+
+bool grouped_by_sequence(std::vector<std::string> const& files, std::string const& format,
+                         std::string& why) {
+  why.clear();
+  auto const chosen = format_named(format);
+  if (chosen == TrackFormat::table) return false;
+  std::vector<std::string_view> fields;
+  for (auto const& file : files) {
+    if (file == "-") return false;
+    auto file_format = chosen != TrackFormat::automatic ? chosen : format_of_name(file);
+    std::unique_ptr<LineReader> reader;
+    try {
+      reader = std::make_unique<LineReader>(file);
+    } catch (TrackError const&) {
+      return false;  // reported by the reader that reads the rows
+    }
+    std::string previous;
+    bool records = false;
+    std::size_t number = 0;
+    std::string_view text;
+    while (reader->next(text)) {
+      ++number;
+      if (file_format == TrackFormat::automatic && !records && begins_with(text, "##")) {
+        if (begins_with(text, "##fileformat=vcf")) file_format = TrackFormat::vcf;
+        if (begins_with(text, "##gff-version")) file_format = TrackFormat::gff;
+      }
+      if (!holds_a_row(text, records)) continue;
+      if (!records && file_format == TrackFormat::automatic) {
+        split_tabs(text, fields);
+        file_format = format_of_row(fields);
+      }
+      if (file_format == TrackFormat::table) return false;
+      records = true;
+      auto const name = sequence_of(text);
+      if (name == previous) continue;
+      if (!previous.empty() && !(previous < name)) {
+        why = source_name(file) + ":" + std::to_string(number) + ": sequence " +
+              quoted_field(name) + " after " + quoted_field(previous);
+        return false;
+      }
+      previous.assign(name.data(), name.size());
+    }
+  }
+  return true;
+}
+
+struct TrackStream::Impl {
+  struct File {
+    std::unique_ptr<LineReader> reader;
+    std::unique_ptr<TrackParser> parser;
+    std::string head;       // the first row of the next sequence, once read
+    std::string head_name;  // its sequence
+    bool has_head = false;
+    bool ended = false;
+    bool records = false;
+  };
+  TrackSet set;
+  std::vector<File> files;
+
+  // Feeds `file`'s lines to its parser up to the first row of a sequence other than `target`
+  // (kept as its head), or to its end.
+  void advance(File& file, std::string_view target) {
+    std::string_view text;
+    while (file.reader->next(text)) {
+      if (holds_a_row(text, file.records)) {
+        file.records = true;
+        auto const name = sequence_of(text);
+        if (name != target) {
+          file.head.assign(text.data(), text.size());
+          file.head_name.assign(name.data(), name.size());
+          file.has_head = true;
+          return;
+        }
+      }
+      file.parser->line(text);
+    }
+    file.ended = true;
+  }
+};
+
+TrackStream::TrackStream(std::vector<std::string> const& files, std::vector<std::string> names,
+                         std::string const& format)
+    : impl_{std::make_unique<Impl>()} {
+  auto const chosen = format_named(format);
+  impl_->set = named_set(files, std::move(names));
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    auto const file_format = chosen != TrackFormat::automatic ? chosen : format_of_name(files[i]);
+    Impl::File file;
+    file.reader = std::make_unique<LineReader>(files[i]);
+    file.parser = std::make_unique<TrackParser>(source_name(files[i]), i, files.size(), file_format,
+                                                impl_->set);
+    impl_->files.push_back(std::move(file));
+  }
+}
+
+TrackStream::~TrackStream() = default;
+
+TrackSet& TrackStream::set() { return impl_->set; }
+
+bool TrackStream::next(SequenceTracks& sequence) {
+  auto& set = impl_->set;
+  while (true) {
+    std::string const* target = nullptr;
+    for (auto& file : impl_->files) {
+      if (!file.has_head && !file.ended) impl_->advance(file, {});
+      if (file.has_head && (target == nullptr || file.head_name < *target)) {
+        target = &file.head_name;
+      }
+    }
+    if (target == nullptr) return false;
+    auto const name = *target;
+    for (auto& file : impl_->files) {
+      if (!file.has_head || file.head_name != name) continue;
+      file.has_head = false;
+      file.parser->line(file.head);
+      impl_->advance(file, name);
+      if (file.has_head && file.head_name < name) {
+        throw TrackError{TrackError::Kind::bad_input, "TrackStream::next",
+                         "sequence " + quote_text(file.head_name) + " after " + quote_text(name) +
+                             ": the rows are not grouped by sequence in name order"};
+      }
+    }
+    if (set.sequences.empty()) continue;
+    sequence = std::move(set.sequences.front());
+    set.sequences.clear();
+    for (auto& file : impl_->files) file.parser->restart_sequences();
+    return true;
+  }
+}
+
+std::unordered_map<std::string, double> read_genome(std::string const& file) {
+  std::unordered_map<std::string, double> lengths;
+  std::size_t number = 0;
+  std::vector<std::string_view> fields;
+  read_lines(file, [&](std::string_view text) {
+    ++number;
+    auto const fail = [&](std::string const& what) {
+      throw TrackError{TrackError::Kind::bad_input, "read_genome",
+                       file + ":" + std::to_string(number) + ": " + what};
+    };
+    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+    if (is_blank(text) || text.front() == '#') return;
+    split_tabs(text, fields);
+    if (fields.size() < 2 || fields[0].empty()) {
+      fail("expected tab-separated columns seq and length, not " + quoted_line(text));
+    }
+    double length = 0;
+    bool plain = false;
+    if (!parse_number(fields[1], length, plain) || !(length >= 0) || length != std::floor(length) ||
+        length > MAX_BED_COORDINATE) {
+      fail("the length " + quoted_field(fields[1]) + " is not a whole number from 0 to 2^53");
+    }
+    if (!lengths.emplace(std::string{fields[0]}, length).second) {
+      fail("the sequence " + quoted_field(fields[0]) + " is listed twice");
+    }
+  });
+  return lengths;
 }
 
 TrackSet tracks_from_columns(std::vector<TrackColumns> const& tracks,
@@ -602,6 +923,7 @@ TrackSet tracks_from_columns(std::vector<TrackColumns> const& tracks,
                     columns.starts[row], columns.ends[row]);
     }
   }
+  order_sequences(set);
   return set;
 }
 

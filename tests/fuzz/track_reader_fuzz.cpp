@@ -1,4 +1,4 @@
-// Fuzz target of the row readers of `overlay` (BED files and plain tables): reads a byte
+// Fuzz target of the row readers of `overlay` (BED, GFF, VCF, plain tables): reads a byte
 // string as up to three files (separated by NUL bytes; the first byte picks the format, as
 // --format would, or the name's extension) and feeds their lines to the parser. A refusal
 // (`TrackError` of kind `bad_input` and a message naming the file and line) is expected; any
@@ -8,7 +8,10 @@
 //   BED and skipped in tables), BED coordinates are not negative;
 // - spelling arrays are empty or one per interval, and every spelling exists and reads
 //   back, as a number, to its coordinate;
-// - the counts of each file add up to the intervals read.
+// - the counts of each file add up to the intervals read;
+// - when the files are grouped by sequence in name order, reading them one sequence at a
+//   time gives the sequences and rows of reading them whole, or a refusal as reading them
+//   whole does.
 //
 // Built twice: with clang and libFuzzer (tests/fuzz/CMakeLists.txt, scripts/fuzz with
 // VELK_FUZZ_TARGET=track_reader), and with the project's compiler into the corpus replay
@@ -20,6 +23,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <stdlib.h>
 
 #include <velk/tracks/track_error.hpp>
 #include <velk/tracks/track_reader.hpp>
@@ -85,13 +90,69 @@ void check(TrackSet const& set, std::size_t nb_files) {
   }
 }
 
+// The files written to a scratch directory and read both ways, whole (`read_tracks`) and one
+// sequence at a time (`TrackStream`) when `grouped_by_sequence` accepts them: the same
+// sequences in the same order with the same rows, or the same refusal.
+void check_streamed(std::vector<std::string_view> const& files, TrackFormat format) {
+  static char const* const NAMES[] = {"auto", "bed", "table", "gff", "vcf"};
+  static std::string const directory = [] {
+    char pattern[] = "/tmp/velk-track-fuzz-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) fail("mkdtemp failed");
+    return std::string{pattern};
+  }();
+  std::vector<std::string> paths;
+  for (std::size_t f = 0; f < files.size(); ++f) {
+    paths.push_back(directory + "/f" + std::to_string(f));
+    std::FILE* out = std::fopen(paths.back().c_str(), "wb");
+    if (out == nullptr || std::fwrite(files[f].data(), 1, files[f].size(), out) != files[f].size())
+      fail("cannot write " + paths.back());
+    std::fclose(out);
+  }
+  auto const format_name = NAMES[static_cast<int>(format)];
+  std::vector<std::string> curve_names;
+  for (std::size_t f = 0; f < files.size(); ++f) curve_names.push_back("c" + std::to_string(f));
+  std::string why;
+  if (!velk::tracks::grouped_by_sequence(paths, format_name, why)) return;
+  std::string whole_error;
+  std::string streamed_error;
+  TrackSet whole;
+  std::vector<velk::tracks::SequenceTracks> streamed;
+  try {
+    whole = velk::tracks::read_tracks(paths, curve_names, format_name);
+  } catch (velk::tracks::TrackError const& error) {
+    whole_error = error.detail();
+  }
+  try {
+    velk::tracks::TrackStream stream{paths, curve_names, format_name};
+    velk::tracks::SequenceTracks sequence;
+    while (stream.next(sequence)) streamed.push_back(std::move(sequence));
+  } catch (velk::tracks::TrackError const& error) {
+    streamed_error = error.detail();
+  }
+  if (whole_error.empty() != streamed_error.empty()) {
+    fail("read whole: \"" + whole_error + "\", streamed: \"" + streamed_error + "\"");
+  }
+  if (!whole_error.empty()) return;
+  if (streamed.size() != whole.sequences.size()) fail("streamed sequences differ in number");
+  for (std::size_t s = 0; s < streamed.size(); ++s) {
+    auto const& a = streamed[s];
+    auto const& b = whole.sequences[s];
+    if (a.name != b.name) fail("streamed sequence " + a.name + " where whole has " + b.name);
+    for (std::size_t f = 0; f < files.size(); ++f) {
+      if (a.tracks[f].starts != b.tracks[f].starts || a.tracks[f].ends != b.tracks[f].ends) {
+        fail("streamed rows differ on " + a.name);
+      }
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
   if (size == 0) return 0;
   static constexpr TrackFormat FORMATS[] = {TrackFormat::automatic, TrackFormat::bed,
-                                            TrackFormat::table};
-  auto const format = FORMATS[data[0] % 3];
+                                            TrackFormat::table, TrackFormat::gff, TrackFormat::vcf};
+  auto const format = FORMATS[data[0] % 5];
   std::string_view rest{reinterpret_cast<char const*>(data) + 1, size - 1};
   std::vector<std::string_view> files;
   while (files.size() < 2) {
@@ -125,5 +186,6 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
     return 0;
   }
   check(set, files.size());
+  check_streamed(files, format);
   return 0;
 }

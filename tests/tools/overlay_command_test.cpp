@@ -59,7 +59,8 @@ void write_files(ScratchDirectory const& work, std::vector<File> const& files) {
 }
 
 TEST(ToolOverlay, WritesTheKnownRows) {
-  // Two BED files on two sequences, given in the order chr2 (first seen), chr1.
+  // Two BED files on three sequences, chr2 seen first: written in name order, as multiinter
+  // writes them.
   std::string const a_bed =
       "track name=a\nbrowser position chr1:1-100\n# comment\n"
       "chr2\t5\t8\tx\t0\n"
@@ -71,37 +72,39 @@ TEST(ToolOverlay, WritesTheKnownRows) {
       {"BED on three sequences, rows merged within a file, zero length widened",
        {{"a.bed", a_bed}, {"b.bed", b_bed}},
        {"a.bed", "b.bed"},
-       "chr2\t5\t7\t1\ta\nchr2\t7\t8\t2\ta,b\nchr2\t8\t9\t1\tb\n"
-       "chr1\t10\t18\t1\ta\nchr1\t18\t25\t2\ta,b\nchr1\t25\t35\t1\ta\nchr1\t39\t41\t1\tb\n"
-       "chr3\t0\t1\t1\tb\n"},
+       "chr1\t10\t18\t1\ta\t1\t0\nchr1\t18\t25\t2\ta,b\t1\t1\nchr1\t25\t35\t1\ta\t1\t0\n"
+       "chr1\t39\t41\t1\tb\t0\t1\nchr2\t5\t7\t1\ta\t1\t0\nchr2\t7\t8\t2\ta,b\t1\t1\n"
+       "chr2\t8\t9\t1\tb\t0\t1\nchr3\t0\t1\t1\tb\t0\t1\n"},
       {"gzip, names from the file names, then --names in command-line order",
        {{"data.aluY.bed.gz", a_bed}, {"b.bed", b_bed}},
        {"--names", "B,A", "b.bed", "data.aluY.bed.gz"},
-       "chr1\t10\t18\t1\tA\nchr1\t18\t25\t2\tB,A\nchr1\t25\t35\t1\tA\nchr1\t39\t41\t1\tB\n"
-       "chr2\t5\t7\t1\tA\nchr2\t7\t8\t2\tB,A\nchr2\t8\t9\t1\tB\nchr3\t0\t1\t1\tB\n"},
+       "chr1\t10\t18\t1\tA\t0\t1\nchr1\t18\t25\t2\tB,A\t1\t1\nchr1\t25\t35\t1\tA\t0\t1\n"
+       "chr1\t39\t41\t1\tB\t1\t0\nchr2\t5\t7\t1\tA\t0\t1\nchr2\t7\t8\t2\tB,A\t1\t1\n"
+       "chr2\t8\t9\t1\tB\t1\t0\nchr3\t0\t1\t1\tB\t1\t0\n"},
       {"name without .gz and the last extension",
        {{"data.aluY.bed.gz", "chr1\t1\t2\n"}},
        {"data.aluY.bed.gz"},
-       "chr1\t1\t2\t1\tdata.aluY\n"},
+       "chr1\t1\t2\t1\tdata.aluY\t1\n"},
       {"tables: tab, space and comma separated, headers, numbers as read, zero length skipped",
        {{"logs.tsv", "top\tbottom\tzone\n1.50\t4\tA\n4\t6.0\tB\n"},
         {"picks.txt", "  2e0   3  \n5 5\n"},
         {"zones.csv", "from, to\n-1, 2.25\n"}},
        {"logs.tsv", "picks.txt", "zones.csv"},
-       "-1\t1.50\t1\tzones\n1.50\t2e0\t2\tlogs,zones\n2e0\t2.25\t3\tlogs,picks,zones\n"
-       "2.25\t3\t2\tlogs,picks\n3\t6.0\t1\tlogs\n"},
+       "-1\t1.50\t1\tzones\t0\t0\t1\n1.50\t2e0\t2\tlogs,zones\t1\t0\t1\n"
+       "2e0\t2.25\t3\tlogs,picks,zones\t1\t1\t1\n2.25\t3\t2\tlogs,picks\t1\t1\t0\n"
+       "3\t6.0\t1\tlogs\t1\t0\t0\n"},
       {"touching rows of a table are one run",
        {{"t.csv", "0,1\n1,2\n2,3\n"}},
        {"t.csv"},
-       "0\t3\t1\tt\n"},
+       "0\t3\t1\tt\t1\n"},
       {"--format bed for a file without the extension, numeric sequence names",
        {{"ensembl.txt", "chrom\tstart\tend\n1\t100\t200\n2\t0\t5\n"}},
        {"ensembl.txt", "--format", "bed"},
-       "1\t100\t200\t1\tensembl\n2\t0\t5\t1\tensembl\n"},
+       "1\t100\t200\t1\tensembl\t1\n2\t0\t5\t1\tensembl\t1\n"},
       {"an empty track and a track with only a header",
        {{"e.bed", ""}, {"h.bed", "chrom\tstart\tend\n"}, {"f.bed", "chr1\t3\t4\n"}},
        {"e.bed", "h.bed", "f.bed"},
-       "chr1\t3\t4\t1\tf\n"},
+       "chr1\t3\t4\t1\tf\t0\t0\t1\n"},
   };
   for (auto const& known : cases) {
     SCOPED_TRACE(known.what);
@@ -129,7 +132,9 @@ TEST(ToolOverlay, ReadsStandardInput) {
       "/bin/sh", {"-c", std::string{VELK_TOOL_PATH} + " overlay - other.bed -q < in.gz"},
       work.path());
   EXPECT_EQ(run.exit_code, 0) << run.err;
-  EXPECT_EQ(run.out, "chr1\t1\t3\t1\tstdin\nchr1\t3\t5\t2\tstdin,other\nchr1\t5\t9\t1\tother\n");
+  EXPECT_EQ(run.out,
+            "chr1\t1\t3\t1\tstdin\t1\t0\nchr1\t3\t5\t2\tstdin,other\t1\t1\n"
+            "chr1\t5\t9\t1\tother\t0\t1\n");
 }
 
 struct BadOverlay {
@@ -197,8 +202,32 @@ TEST(ToolOverlay, RefusesBadInputWithItsPlaceAndValue) {
       {"BED and table mixed",
        {{"a.bed", "chr1\t1\t2\n"}, {"t.txt", "1 2\n"}},
        {"a.bed", "t.txt"},
-       "t.txt:1: this file is a plain table (start end), but an earlier file is BED (seq start "
-       "end): all files must be of one kind (see --format)"},
+       "t.txt:1: this file is a plain table (start end), but an earlier file is BED, GFF or VCF "
+       "(rows that name a sequence): all files must be of one kind (see --format)"},
+      {"GFF start below 1",
+       {{"a.gff", "chr1\tsrc\tgene\t0\t20\t.\t+\t.\tID=g\n"}},
+       {"a.gff"},
+       "a.gff:1: start 0 is below 1 (GFF and VCF positions start at 1)"},
+      {"GFF start after end",
+       {{"a.gtf", "chr1\tsrc\texon\t30\t20\t.\t+\t.\tx\n"}},
+       {"a.gtf"},
+       "a.gtf:1: start 30 is greater than end 20"},
+      {"VCF without a reference allele",
+       {{"a.vcf", "##fileformat=VCFv4.2\nchr1\t5\t.\t.\tA\n"}},
+       {"a.vcf"},
+       "a.vcf:2: the reference allele \".\" is empty"},
+      {"VCF position not a number",
+       {{"a.vcf", "chr1\tfive\t.\tA\tG\n"}},
+       {"a.vcf"},
+       "a.vcf:1: position \"five\" is not a number"},
+      {"genome length not a number",
+       {{"a.bed", "chr1\t1\t2\n"}, {"g.txt", "chr1\t100\nchr2\tlong\n"}},
+       {"a.bed", "--empty", "--genome", "g.txt"},
+       "g.txt:2: the length \"long\" is not a whole number from 0 to 2^53"},
+      {"genome sequence twice",
+       {{"a.bed", "chr1\t1\t2\n"}, {"g.txt", "chr1\t100\nchr1\t100\n"}},
+       {"a.bed", "--empty", "--genome", "g.txt"},
+       "g.txt:2: the sequence \"chr1\" is listed twice"},
       {"duplicate names",
        {{"a.bed", "chr1\t1\t2\n"}},
        {"a.bed", "./a.bed"},
@@ -279,45 +308,67 @@ std::string random_rows(std::mt19937& random, int count, bool bed,
   return text;
 }
 
+// 100 generated cases against bedtools multiinter itself, when installed: 2 to 6 files over
+// up to 8 sequences (given in name order, as bedtools needs them sorted), each file on a
+// random subset of them (some files empty, some sequences in one file only), rows that
+// overlap, touch, nest or have length zero; with -header in a third of the cases and -empty
+// with a genome file (lengths beyond, within or missing) in another third.
 TEST(ToolOverlay, AgreesWithBedtoolsMultiinter) {
   ScratchDirectory probe;
   if (run_program("/bin/sh", {"-c", "command -v bedtools"}, probe.path()).exit_code != 0) {
     GTEST_SKIP() << "bedtools is not installed";
   }
-  for (unsigned seed : {1U, 2U, 3U}) {
+  std::vector<std::string> const pool{"chr1", "chr10", "chr2",       "chrM",
+                                      "chrX", "chrY",  "scaffold_1", "scaffold_10"};
+  std::size_t nonempty = 0;
+  for (unsigned seed = 1; seed <= 100; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     ScratchDirectory work;
     std::mt19937 random{seed};
+    auto const nb_files = 2 + static_cast<int>(random() % 5);
     std::vector<std::string> files;
-    for (int f = 0; f < 3 + static_cast<int>(seed); ++f) {
+    std::string names;
+    for (int f = 0; f < nb_files; ++f) {
+      std::vector<std::string> sequences;
+      for (auto const& name : pool) {
+        if (random() % 3 == 0) sequences.push_back(name);
+      }
+      if (sequences.empty()) sequences.push_back(pool[random() % pool.size()]);
+      // Not every file empty: bedtools multiinter crashes on that.
+      auto const count = f > 0 && random() % 7 == 0 ? 0 : 1 + static_cast<int>(random() % 80);
       files.push_back("t" + std::to_string(f) + ".bed");
-      write_file(work / files.back(), random_rows(random, 60 * (f + 1), true, {"chr1", "chr2"}));
+      names += (f == 0 ? "" : " ") + std::string{"n"} + std::to_string(f);
+      write_file(work / files.back(),
+                 count == 0 ? "" : random_rows(random, count, true, sequences));
     }
+    std::string genome;
+    for (auto const& name : pool) {
+      if (random() % 4 != 0) genome += name + "\t" + std::to_string(random() % 500) + "\n";
+    }
+    write_file(work / "g.genome", genome);
+    std::vector<std::string> options;
+    if (seed % 3 == 1) options = {"-header"};
+    if (seed % 3 == 2) options = {"-empty", "-g", "g.genome"};
+    std::vector<std::string> ours{"overlay", "-q", "--names"};
     std::string list;
     for (auto const& file : files) list += " " + file;
-    auto const ours = run_tool(
-        [&] {
-          std::vector<std::string> arguments{"overlay"};
-          arguments.insert(arguments.end(), files.begin(), files.end());
-          arguments.push_back("-q");
-          return arguments;
-        }(),
-        work.path());
-    ASSERT_EQ(ours.exit_code, 0) << ours.err;
-    auto const theirs = run_program("/bin/sh",
-                                    {"-c", "bedtools multiinter -i" + list + " -names" +
-                                               [&] {
-                                                 std::string names;
-                                                 for (auto const& file : files)
-                                                   names += " " + file.substr(0, 2);
-                                                 return names;
-                                               }() +
-                                               " | cut -f1-5"},
-                                    work.path());
-    ASSERT_EQ(theirs.exit_code, 0) << theirs.err;
-    EXPECT_GT(ours.out.size(), 1000U);
-    EXPECT_EQ(ours.out, theirs.out);
+    std::string commas = names;
+    std::replace(commas.begin(), commas.end(), ' ', ',');
+    ours.push_back(commas);
+    ours.insert(ours.end(), files.begin(), files.end());
+    std::string theirs = "bedtools multiinter -i" + list + " -names " + names;
+    for (auto const& option : options) {
+      theirs += " " + option;
+      ours.push_back(option);
+    }
+    auto const our_run = run_tool(ours, work.path());
+    ASSERT_EQ(our_run.exit_code, 0) << our_run.err;
+    auto const their_run = run_program("/bin/sh", {"-c", theirs}, work.path());
+    ASSERT_EQ(their_run.exit_code, 0) << their_run.err;
+    EXPECT_EQ(our_run.out, their_run.out) << theirs;
+    nonempty += velk::tool_test::lines_of(their_run.out).size() > 3 ? 1 : 0;
   }
+  EXPECT_GT(nonempty, 80U);
 }
 
 // The JSON result is that of `insert` on the same job: a background chained through every
@@ -374,7 +425,11 @@ TEST(ToolOverlay, JsonIsTheResultOfInsertOnEveryRow) {
     std::string names;
     for (auto const& name : run_names) names += (names.empty() ? "" : ",") + name;
     reduced += nlohmann::json(run_start).dump() + "\t" + nlohmann::json(run_end).dump() + "\t" +
-               std::to_string(run_names.size()) + "\t" + names + "\n";
+               std::to_string(run_names.size()) + "\t" + names;
+    for (auto const& curve : result["curves"]) {
+      reduced += run_names.count(curve["name"].get<std::string>()) > 0 ? "\t1" : "\t0";
+    }
+    reduced += "\n";
   };
   for (auto const& edge : result["background"]["edges"]) {
     auto const a = vertices[edge["vertices"][0].get<std::size_t>()]["x"].get<double>();
@@ -406,14 +461,14 @@ TEST(ToolOverlay, JsonOfBedHoldsOneDocumentPerSequence) {
   auto const result = velk::tool_test::read_json(work / "r.json");
   ASSERT_TRUE(result.is_array());
   ASSERT_EQ(result.size(), 2U);
-  EXPECT_EQ(result[0]["background"]["name"], "chr2");
-  EXPECT_EQ(result[1]["background"]["name"], "chr1");
-  EXPECT_EQ(result[1]["curves"][1]["name"], "b");
-  EXPECT_EQ(result[0]["curves"][1]["report"].size(), 0U);
+  EXPECT_EQ(result[0]["background"]["name"], "chr1");
+  EXPECT_EQ(result[1]["background"]["name"], "chr2");
+  EXPECT_EQ(result[0]["curves"][1]["name"], "b");
+  EXPECT_EQ(result[1]["curves"][1]["report"].size(), 0U);
 }
 
-// Many sequences on several threads give the rows of one thread, in the order of first
-// appearance (the ThreadSanitizer run of the tests runs this one too).
+// Many sequences on several threads give the rows of one thread, in name order (the ThreadSanitizer
+// run of the tests runs this one too).
 TEST(ToolOverlay, ThreadsKeepTheOrderOfTheSequences) {
   ScratchDirectory work;
   std::mt19937 random{11};

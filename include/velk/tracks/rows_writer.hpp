@@ -1,18 +1,21 @@
 // The rows an overlay writes: one per background edge that carries at least one input edge,
-// tab-separated `seq start end count names` (no `seq` for a plain table), where `count` is
-// the number of distinct curves the edge carries and `names` their names, comma-separated in
-// command-line order. Coordinates are printed as they were read (see `Spellings`).
+// tab-separated `seq start end count names flags` (no `seq` for a plain table), where
+// `count` is the number of distinct curves the edge carries, `names` their names,
+// comma-separated in command-line order, and `flags` one 0/1 column per curve: the layout of
+// `bedtools multiinter`. On request also the stretches nothing covers (`0 none 0 ...`).
+// Coordinates are printed as they were read (see `Spellings`; BED's as integers).
 //
-//   velk::tracks::CurveSet set{names.size()};
+//   velk::tracks::CurveSet set{names.size()};   // names: A, B, C
 //   set.insert(2);
 //   velk::tracks::TsvRows rows{"chr1", names, spellings, text};
 //   rows.add(10, velk::tracks::Spellings::PLAIN, 20, velk::tracks::Spellings::PLAIN, set);
-//   // text == "chr1\t10\t20\t1\tC\n"
+//   // text == "chr1\t10\t20\t1\tC\t0\t0\t1\n"
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -57,14 +60,23 @@ class VELK_TRACKS_API TsvRows {
   void add(double start, std::uint32_t start_spelling, double end, std::uint32_t end_spelling,
            CurveSet const& set);
 
+  // One row of a stretch [start, end] that no curve covers: count 0, names `none`.
+  void add_empty(double start, std::uint32_t start_spelling, double end,
+                 std::uint32_t end_spelling);
+
  private:
   std::string_view sequence_;
   std::vector<std::string> const& names_;
   Spellings const& spellings_;
   std::string& out_;
-  // The names column of the last set written: neighbouring rows often carry the same set.
+  void add_coordinates(double start, std::uint32_t start_spelling, double end,
+                       std::uint32_t end_spelling);
+
+  // The names and flag columns of the last set written: neighbouring rows often carry the
+  // same set.
   CurveSet last_set_;
   std::string last_names_;
+  std::string empty_columns_;  // "0\tnone\t0\t0..."
 };
 
 // The sorted, distinct coordinates of a line, each with the spelling it is printed in.
@@ -92,8 +104,23 @@ struct VELK_TRACKS_API LineRows {
   std::uint32_t last_ = NO_SET;
 };
 
+// Which rows `write_rows` writes beside those of the covered stretches.
+struct RowsStyle {
+  // Also the stretches no curve covers between the line's first breakpoint (0 for BED) and
+  // its last, one row each.
+  bool empty = false;
+  // With `empty`: the length of the sequence, when known (`read_genome`); a last empty row
+  // runs from the last breakpoint up to it when it lies beyond.
+  std::optional<double> length;
+};
+
 // Writes the rows of `rows` to `out`, in axis order, a block of text at a time.
 VELK_TRACKS_API void write_rows(std::ostream& out, LineRows const& rows,
-                                std::vector<std::string> const& names, Spellings const& spellings);
+                                std::vector<std::string> const& names, Spellings const& spellings,
+                                RowsStyle const& style = {});
+
+// The header line of the rows, `chrom start end num list` and the curve names (no `chrom`
+// without a sequence column), tab-separated, with its line break.
+VELK_TRACKS_API std::string header_row(std::vector<std::string> const& names, bool with_sequence);
 
 }  // namespace velk::tracks

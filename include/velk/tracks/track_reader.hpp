@@ -1,7 +1,8 @@
-// Interval tracks for `overlay`: BED files and plain tables of `start end` rows, read
-// straight into flat arrays (one pair of coordinates per row, no document, no object per
-// row). Each file is one track; BED rows also name a sequence, and the tracks are grouped by
-// sequence in the order of first appearance. The format rules are in docs/format.md.
+// Interval tracks for `overlay`: BED, GFF/GTF and VCF files and plain tables of `start end`
+// rows, read straight into flat arrays (one pair of coordinates per row, no document, no
+// object per row). Each file is one track; BED, GFF and VCF rows also name a sequence (all
+// three are read as BED intervals: 0-based, end excluded), and the tracks are grouped by
+// sequence, in name order (byte order). The format rules are in docs/format.md.
 //
 //   velk::tracks::TrackSet set = velk::tracks::read_tracks({"a.bed", "b.bed.gz"}, {}, "auto");
 //   set.sequences[0].tracks[1].starts;   // starts of b's rows on the first sequence
@@ -9,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,7 +26,10 @@ namespace velk::tracks {
 // decompression bomb of one endless line) is refused, `file:N: the line is longer than ...`.
 inline constexpr std::size_t MAX_LINE_BYTES = std::size_t{64} << 20;
 
-enum class TrackFormat { automatic, bed, table };
+// The format of a file. `gff` (GFF and GTF: `seq source feature start end ...`, 1-based,
+// end included) and `vcf` (`seq pos id ref ...`: the reference allele from 1-based `pos`)
+// are read as BED intervals: a `TrackSet` of them is `bed`.
+enum class TrackFormat { automatic, bed, table, gff, vcf };
 
 // How each coordinate is printed back: spelling `PLAIN` prints the value as an integer
 // (the value was read as one); any other spelling is the text it was read as.
@@ -76,7 +81,8 @@ struct FileCounts {
 };
 
 // Every file read: their format (`bed` or `table`; `automatic` only when no file had a data
-// row), the curve names, the sequences in order of first appearance, and the spellings.
+// row), the curve names, the sequences (in name order once `read_tracks` or
+// `tracks_from_columns` returns), and the spellings.
 struct TrackSet {
   TrackFormat format = TrackFormat::automatic;
   std::vector<std::string> names;
@@ -106,13 +112,19 @@ class VELK_TRACKS_API TrackParser {
   // The number of lines pushed so far.
   std::size_t lines_read() const { return line_number_; }
 
+  // Forgets where the sequences of the set are, for a set whose sequences were taken out
+  // (`TrackStream`): the next row starts its sequence anew.
+  void restart_sequences();
+
  private:
   [[noreturn]] void fail(std::string const& what) const;
   void note_header(std::string_view text);
   void bed_row(std::string_view text);
+  void interval(std::string_view sequence, double start, double end);
+  void gff_row(std::string_view text);
+  void vcf_row(std::string_view text);
+  double coordinate(std::string_view what, std::string_view field, double lowest);
   void table_row(std::string_view text);
-  void add(std::size_t sequence, double start, std::string_view start_text, bool start_plain,
-           double end, std::string_view end_text, bool end_plain);
   Track& track_of(std::string_view sequence);
   std::uint32_t spelling(std::string_view text, bool plain);
 
@@ -136,15 +148,65 @@ class VELK_TRACKS_API TrackParser {
 // ("data/aluY.bed.gz" is "aluY"), "stdin" for "-".
 VELK_TRACKS_API std::string curve_name_of(std::string const& file);
 
-// The format of a file from its name: `bed` for "*.bed" and "*.bed.gz", else `automatic`.
+// The format of a file from its name (".gz" aside): `bed` for "*.bed", `gff` for "*.gff",
+// "*.gff3" and "*.gtf", `vcf` for "*.vcf", else `automatic`.
 VELK_TRACKS_API TrackFormat format_of_name(std::string const& file);
 
+// The format named by `name` ("auto", "bed", "table", "gff", "vcf"). Throws `TrackError`
+// (`bad_input`) for any other name.
+VELK_TRACKS_API TrackFormat format_named(std::string const& name);
+
+// Sorts the sequences of `set` by name (byte order): the order `bedtools multiinter` writes
+// the sequences of sorted input in.
+VELK_TRACKS_API void order_sequences(TrackSet& set);
+
+// The lengths of the sequences of a genome file (`seq<TAB>length` lines, as bedtools'
+// genome files; blank lines and `#` comments skipped; plain or gzip). Throws `TrackError`
+// (`bad_input`) naming `file:line` and the value for a bad or repeated line.
+VELK_TRACKS_API std::unordered_map<std::string, double> read_genome(std::string const& file);
+
 // Reads every file (through zlib when the data is gzip, "-" is standard input) and names
-// the curves (`names`, else by `curve_name_of`). `format` is "auto", "bed" or "table".
+// the curves (`names`, else by `curve_name_of`). `format` is a name of `format_named`.
 // Throws `TrackError` (`bad_input`) for an unreadable or undecompressable file, a bad
 // row, files of both formats, or bad or duplicate names.
 VELK_TRACKS_API TrackSet read_tracks(std::vector<std::string> const& files,
                                      std::vector<std::string> names, std::string const& format);
+
+// Whether `files` (read as `read_tracks` reads them, `format` a name of `format_named`) can be
+// read one sequence at a time by `TrackStream`: every file is BED, GFF or VCF and lists its
+// rows grouped by sequence, the sequences in name order (byte order), as `sort -k1,1` sorts
+// them and bedtools needs them. When not, `why` names the first row out of order
+// (`a.bed:12: sequence "chr1" after "chr2"`), or is empty (standard input, a plain table).
+// Reads every file once; a file that cannot be read is left to `TrackStream`'s errors.
+VELK_TRACKS_API bool grouped_by_sequence(std::vector<std::string> const& files,
+                                         std::string const& format, std::string& why);
+
+// Tracks read one sequence at a time from files that `grouped_by_sequence` accepts, so that
+// only one sequence's rows are in memory: the rows, checks, names and counts of `read_tracks`.
+//
+//   velk::tracks::TrackStream stream{{"a.bed", "b.vcf.gz"}, {}, "auto"};
+//   velk::tracks::SequenceTracks sequence;
+//   while (stream.next(sequence)) { /* sequence.tracks[1]: b's rows on it */ }
+class VELK_TRACKS_API TrackStream {
+ public:
+  // Opens every file and checks the names. Throws `TrackError` as `read_tracks` does.
+  TrackStream(std::vector<std::string> const& files, std::vector<std::string> names,
+              std::string const& format);
+  ~TrackStream();
+  TrackStream(TrackStream const&) = delete;
+  TrackStream& operator=(TrackStream const&) = delete;
+
+  // The next sequence, in name order, with one track per file; false after the last. Throws
+  // `TrackError` (`bad_input`) for a bad row, or a sequence out of name order.
+  bool next(SequenceTracks& sequence);
+
+  // The names, format, spellings and counts (complete after the last `next`); no sequences.
+  TrackSet& set();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
 
 // The rows of one track held in memory: row i is [starts[i], ends[i]] on sequence
 // sequences[i] (no sequences for a plain table).
