@@ -2,6 +2,8 @@
 
 from typing import Any, Dict, List, Optional, Sequence, Tuple
 
+from ._columns import EdgeColumns as EdgeColumns, VertexColumns as VertexColumns
+
 import numpy as np
 import numpy.typing as npt
 
@@ -66,5 +68,16 @@ class BackgroundLine:
         self, a: float, b: float
     ) -> List[Tuple[int, float, float, List[Tuple[str, int]]]]:
         """(edge, start, end, carried) for each background edge overlapping [a, b]."""
+    def overlapping_columns(self, a: float, b: float) -> EdgeColumns:
+        """`overlapping(a, b)` as flat numpy arrays."""
+    def macro_element_columns(self, edges: Optional[npt.ArrayLike] = None) -> EdgeColumns:
+        """The input edges many background edges carry (None: every live edge), in columns."""
+    def macro_vertex_columns(self, vertices: Optional[npt.ArrayLike] = None) -> VertexColumns:
+        """The input vertices many background vertices carry (None: every vertex), in columns."""
     def to_meshio(self) -> Any:
-        """The background as a meshio.Mesh with per-curve cell data."""
+        """The background as a meshio.Mesh with per-curve cell data ("curve:<name>")."""
+    def __len__(self) -> int:
+        """The number of live background edges."""
+    def __eq__(self, other: object) -> bool: ...
+    def __copy__(self) -> "BackgroundLine": ...
+    def __deepcopy__(self, memo: Dict[int, Any]) -> "BackgroundLine": ...
