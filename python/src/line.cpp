@@ -117,6 +117,8 @@ void watch_signals(Line& line) {
   });
 }
 
+py::list status_list(std::vector<velk::InsertedEdge> const& report);
+
 py::list insert(Line& line, std::string const& name, py::object const& points,
                 py::object const& edges, py::object const& only) {
   static constexpr char const* operation = "insert";
@@ -131,9 +133,33 @@ py::list insert(Line& line, std::string const& name, py::object const& points,
       value_error(operation, "only is empty: leave it out to insert every edge");
     chosen.assign(array.data(), array.data() + array.size());
   }
-  auto const report = insert_into(
+  return status_list(insert_into(
       line, name, absl::MakeConstSpan(values.data(), static_cast<std::size_t>(values.size())),
-      pairs, std::move(chosen));
+      pairs, std::move(chosen)));
+}
+
+// One edge per row [starts[i], ends[i]]: the points are the starts, then the ends.
+py::list insert_intervals(Line& line, std::string const& name, py::object const& starts,
+                          py::object const& ends) {
+  static constexpr char const* operation = "insert_intervals";
+  auto const first = points_argument(starts, operation, "starts");
+  auto const second = points_argument(ends, operation, "ends");
+  if (first.size() != second.size()) {
+    value_error(operation, "starts and ends differ in length (" + std::to_string(first.size()) +
+                               " and " + std::to_string(second.size()) + ")");
+  }
+  auto const rows = static_cast<std::size_t>(first.size());
+  if (rows == 0) value_error(operation, "no interval to insert");
+  std::vector<double> points(first.data(), first.data() + rows);
+  points.insert(points.end(), second.data(), second.data() + rows);
+  std::vector<BackgroundLineSession::Edge> edges(rows);
+  for (std::size_t row = 0; row < rows; ++row) {
+    edges[row] = {static_cast<index_t>(row), static_cast<index_t>(rows + row)};
+  }
+  return status_list(insert_into(line, name, points, edges, {}));
+}
+
+py::list status_list(std::vector<velk::InsertedEdge> const& report) {
   py::str const inserted{"inserted"};
   py::str const stopped{"walk_stopped"};
   py::list result(report.size());
@@ -281,6 +307,30 @@ MemoryError
 
 A failed insert, whatever it raises, leaves the line as it was before the call (points,
 edges, macro information, curve names) and the name free.
+)doc")
+      .def("insert_intervals", &insert_intervals, py::arg("name"), py::arg("starts"),
+           py::arg("ends"), R"doc(
+Insert the intervals [starts[i], ends[i]] as the curve `name`, each row an edge of its own.
+
+Parameters
+----------
+name : str
+    A name no other curve of this line has.
+starts, ends : array_like of float, shape (k,)
+    The rows' two ends (a row may run either way; a row of length zero is an edge whose two
+    ends land on one background vertex). Input vertex i is starts[i], k + i is ends[i].
+
+Returns
+-------
+list of str
+    One status per row, as for `insert`.
+
+Raises
+------
+ValueError
+    For arrays of different lengths, no row, or a bad value (as for `insert`).
+Error
+    When a row lies off the background. Nothing is inserted.
 )doc")
       .def(
           "remove",

@@ -31,6 +31,10 @@ class BackgroundLine:
         only: Optional[Sequence[int]] = None,
     ) -> List[str]:
         """Insert the curve `name`; one status ("inserted", "walk_stopped") per inserted edge."""
+    def insert_intervals(
+        self, name: str, starts: npt.ArrayLike, ends: npt.ArrayLike
+    ) -> List[str]:
+        """Insert the rows [starts[i], ends[i]] as the curve `name`, each row an edge."""
     def remove(self, name: str) -> Dict[str, int]:
         """Take the curve `name` out again; the counts of what went."""
     def clean(self) -> None:
