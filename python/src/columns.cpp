@@ -42,13 +42,12 @@ struct EdgeTable {
 
 // The interval of every edge in `table.edges` (start <= end).
 void fill_intervals(BackgroundLineSession const& session, EdgeTable& table) {
-  auto const points = session.points();
   table.starts.resize(table.edges.size());
   table.ends.resize(table.edges.size());
   for (std::size_t item = 0; item < table.edges.size(); ++item) {
     auto const ends = session.edge(table.edges[item]);
-    auto const first = points[ends[0]];
-    auto const second = points[ends[1]];
+    auto const first = session.point(ends[0]);
+    auto const second = session.point(ends[1]);
     table.starts[item] = std::min(first, second);
     table.ends[item] = std::max(first, second);
   }
@@ -101,6 +100,7 @@ ValueError
             auto table = locked(line, [&](BackgroundLineSession& session) {
               EdgeTable result;
               if (every) {
+                result.edges.reserve(session.nb_edges());
                 for (index_t edge = 0; edge < session.nb_edges(); ++edge) {
                   if (!session.is_edge_detached(edge)) result.edges.push_back(edge);
                 }
