@@ -26,7 +26,27 @@ def _long_table(columns, item_columns, codes, indices, index_name):
     return pd.DataFrame(table)
 
 
-class EdgeColumns:
+class _Columns:
+    """What both kinds share: items, offsets into the flat entries, the curve names once."""
+
+    __slots__ = ()
+    _ITEMS = _ENTRIES = ""
+
+    def __len__(self):
+        return len(getattr(self, self._ITEMS))
+
+    def carried(self, i):
+        """The (curve name, input index) pairs that the i-th item carries."""
+        span = slice(int(self.offsets[i]), int(self.offsets[i + 1]))
+        indices = getattr(self, self._ENTRIES)[span]
+        return [(self.curves[c], int(k)) for c, k in zip(self.curve[span], indices)]
+
+    def __repr__(self):
+        return (f"<{type(self).__name__}: {len(self)} {self._ITEMS}, {len(self.curve)} carried "
+                "entries>")
+
+
+class EdgeColumns(_Columns):
     """Background edges and the input edges they carry, in flat arrays.
 
     Attributes
@@ -46,18 +66,11 @@ class EdgeColumns:
     """
 
     __slots__ = ("edges", "starts", "ends", "offsets", "curve", "element", "curves")
+    _ITEMS, _ENTRIES = "edges", "element"
 
     def __init__(self, edges, starts, ends, offsets, curve, element, curves):
         self.edges, self.starts, self.ends = edges, starts, ends
         self.offsets, self.curve, self.element, self.curves = offsets, curve, element, curves
-
-    def __len__(self):
-        return len(self.edges)
-
-    def carried(self, i):
-        """The (curve name, input edge) pairs that the i-th edge carries."""
-        span = slice(int(self.offsets[i]), int(self.offsets[i + 1]))
-        return [(self.curves[c], int(e)) for c, e in zip(self.curve[span], self.element[span])]
 
     def to_pandas(self):
         """A DataFrame with one row per (edge, carried input edge): ``edge``, ``start``,
@@ -71,11 +84,8 @@ class EdgeColumns:
             "element",
         )
 
-    def __repr__(self):
-        return f"<EdgeColumns: {len(self.edges)} edges, {len(self.curve)} carried input edges>"
 
-
-class VertexColumns:
+class VertexColumns(_Columns):
     """Background vertices and the input vertices they carry, in flat arrays.
 
     Attributes
@@ -92,18 +102,11 @@ class VertexColumns:
     """
 
     __slots__ = ("vertices", "coordinates", "offsets", "curve", "vertex", "curves")
+    _ITEMS, _ENTRIES = "vertices", "vertex"
 
     def __init__(self, vertices, coordinates, offsets, curve, vertex, curves):
         self.vertices, self.coordinates = vertices, coordinates
         self.offsets, self.curve, self.vertex, self.curves = offsets, curve, vertex, curves
-
-    def __len__(self):
-        return len(self.vertices)
-
-    def carried(self, i):
-        """The (curve name, input vertex) pairs that the i-th vertex carries."""
-        span = slice(int(self.offsets[i]), int(self.offsets[i + 1]))
-        return [(self.curves[c], int(v)) for c, v in zip(self.curve[span], self.vertex[span])]
 
     def to_pandas(self):
         """A DataFrame with one row per (vertex, carried input vertex): ``vertex``,
@@ -115,10 +118,4 @@ class VertexColumns:
             self.curve,
             self.vertex,
             "input_vertex",
-        )
-
-    def __repr__(self):
-        return (
-            f"<VertexColumns: {len(self.vertices)} vertices, {len(self.curve)} carried input "
-            "vertices>"
         )

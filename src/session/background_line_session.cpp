@@ -447,43 +447,6 @@ std::optional<std::vector<index_t>> BackgroundLineSession::path(std::string_view
   return state.line.macro_edge_path({*first, *last}, MeshEdge{input.curve->id(), edge}, limit);
 }
 
-std::vector<OverlappingEdge> BackgroundLineSession::overlapping(double a, double b) const {
-  static constexpr char const* OPERATION = "BackgroundLineSession::overlapping";
-  if (std::isnan(a) || std::isnan(b) || a > b) {
-    refuse(OPERATION, absl::StrCat("[", number(a), ", ", number(b), "] is not an interval"));
-  }
-  auto const& state = *impl_;
-  // Scaling keeps order, so the scaled query finds every candidate; the test below is done
-  // on the caller's values, which are exact.
-  auto const candidates = state.modifier.edges_overlapping(std::ldexp(a, state.exponent),
-                                                           std::ldexp(b, state.exponent));
-  std::vector<OverlappingEdge> result;
-  result.reserve(candidates.size());
-  for (auto const edge : candidates) {
-    auto const& ends = state.background.edge_vertices(edge);
-    auto const first = state.unscaled(state.background.point(ends[0]).value(0));
-    auto const second = state.unscaled(state.background.point(ends[1]).value(0));
-    auto const start = std::min(first, second);
-    auto const end = std::max(first, second);
-    if (start > b || end < a) continue;
-    // Two intervals of positive length that only touch share no part of the axis.
-    if (start < end && a < b && (end == a || start == b)) continue;
-    result.push_back(
-        {edge, start, end, state.named(state.line.macro_element_view(edge), OPERATION)});
-  }
-  return result;
-}
-
-std::string_view BackgroundLineSession::status_name(STATUS status) {
-  switch (status) {
-    case STATUS::inserted:
-      return "inserted";
-    case STATUS::walk_stopped:
-      return "walk_stopped";
-  }
-  return "unknown";
-}
-
 namespace {
 
 // Columns for the lists `view_of(item)` of `items`, curves numbered as in `curves`.
@@ -534,7 +497,70 @@ MacroColumns macro_columns(Curves const& curves, absl::Span<Item const> items,
   return columns;
 }
 
+// The live background edges that share more than an end point with [a, b] (for a == b: that
+// contain the point), in axis order, with what they carry: the rule of `overlapping` and
+// `overlapping_columns`. `operation` tags the refusal of a bad interval.
+template <typename State>
+OverlappingColumns overlapping_in_columns(State const& state, double a, double b,
+                                          char const* operation) {
+  if (std::isnan(a) || std::isnan(b) || a > b) {
+    refuse(operation, absl::StrCat("[", number(a), ", ", number(b), "] is not an interval"));
+  }
+  // Scaling keeps order, so the scaled query finds every candidate; the test below is done
+  // on the caller's values, which are exact.
+  auto const candidates = state.modifier.edges_overlapping(std::ldexp(a, state.exponent),
+                                                           std::ldexp(b, state.exponent));
+  OverlappingColumns result;
+  result.edges.reserve(candidates.size());
+  result.starts.reserve(candidates.size());
+  result.ends.reserve(candidates.size());
+  for (auto const edge : candidates) {
+    auto const& ends = state.background.edge_vertices(edge);
+    auto const first = state.unscaled(state.background.point(ends[0]).value(0));
+    auto const second = state.unscaled(state.background.point(ends[1]).value(0));
+    auto const start = std::min(first, second);
+    auto const end = std::max(first, second);
+    if (start > b || end < a) continue;
+    // Two intervals of positive length that only touch share no part of the axis.
+    if (start < end && a < b && (end == a || start == b)) continue;
+    result.edges.push_back(edge);
+    result.starts.push_back(start);
+    result.ends.push_back(end);
+  }
+  result.carried = macro_columns(
+      state.curves, absl::Span<index_t const>{result.edges},
+      [&state](index_t edge) { return state.line.macro_element_view(edge); },
+      [](MeshElement const& entry) -> uuid const& { return entry.mesh_id; },
+      [](MeshElement const& entry) { return entry.element_id; }, operation);
+  return result;
+}
+
 }  // namespace
+
+std::vector<OverlappingEdge> BackgroundLineSession::overlapping(double a, double b) const {
+  auto found = overlapping_in_columns(*impl_, a, b, "BackgroundLineSession::overlapping");
+  auto const& carried = found.carried;
+  std::vector<OverlappingEdge> result(found.edges.size());
+  for (std::size_t item = 0; item < result.size(); ++item) {
+    auto& piece = result[item];
+    piece = {found.edges[item], found.starts[item], found.ends[item], {}};
+    piece.carried.reserve(carried.offsets[item + 1] - carried.offsets[item]);
+    for (auto entry = carried.offsets[item]; entry < carried.offsets[item + 1]; ++entry) {
+      piece.carried.push_back({carried.curves[carried.curve[entry]], carried.index[entry]});
+    }
+  }
+  return result;
+}
+
+std::string_view BackgroundLineSession::status_name(STATUS status) {
+  switch (status) {
+    case STATUS::inserted:
+      return "inserted";
+    case STATUS::walk_stopped:
+      return "walk_stopped";
+  }
+  return "unknown";
+}
 
 MacroColumns BackgroundLineSession::macro_element_columns(absl::Span<index_t const> edges) const {
   static constexpr char const* OPERATION = "BackgroundLineSession::macro_element_columns";
@@ -558,36 +584,7 @@ MacroColumns BackgroundLineSession::macro_vertex_columns(absl::Span<index_t cons
 }
 
 OverlappingColumns BackgroundLineSession::overlapping_columns(double a, double b) const {
-  static constexpr char const* OPERATION = "BackgroundLineSession::overlapping_columns";
-  if (std::isnan(a) || std::isnan(b) || a > b) {
-    refuse(OPERATION, absl::StrCat("[", number(a), ", ", number(b), "] is not an interval"));
-  }
-  auto const& state = *impl_;
-  // The same candidates and the same test as `overlapping`.
-  auto const candidates = state.modifier.edges_overlapping(std::ldexp(a, state.exponent),
-                                                           std::ldexp(b, state.exponent));
-  OverlappingColumns result;
-  result.edges.reserve(candidates.size());
-  result.starts.reserve(candidates.size());
-  result.ends.reserve(candidates.size());
-  for (auto const edge : candidates) {
-    auto const& ends = state.background.edge_vertices(edge);
-    auto const first = state.unscaled(state.background.point(ends[0]).value(0));
-    auto const second = state.unscaled(state.background.point(ends[1]).value(0));
-    auto const start = std::min(first, second);
-    auto const end = std::max(first, second);
-    if (start > b || end < a) continue;
-    if (start < end && a < b && (end == a || start == b)) continue;
-    result.edges.push_back(edge);
-    result.starts.push_back(start);
-    result.ends.push_back(end);
-  }
-  result.carried = macro_columns(
-      state.curves, absl::Span<index_t const>{result.edges},
-      [&state](index_t edge) { return state.line.macro_element_view(edge); },
-      [](MeshElement const& entry) -> uuid const& { return entry.mesh_id; },
-      [](MeshElement const& entry) { return entry.element_id; }, OPERATION);
-  return result;
+  return overlapping_in_columns(*impl_, a, b, "BackgroundLineSession::overlapping_columns");
 }
 
 void BackgroundLineSession::set_interrupt_check(std::function<void()> check) {
