@@ -326,10 +326,10 @@ TEST(BackgroundLineSession, RemovesACurveByName) {
 // An interrupt check that throws stops an insertion at any of its stages (building the
 // curve, checking its points, inserting its edges): the line is as before and the name free.
 TEST(BackgroundLineSession, AnInterruptedInsertionChangesNothing) {
-  std::vector<double> points(300'001);
+  std::vector<double> points(200'001);
   for (std::size_t i = 0; i < points.size(); ++i) points[i] = double(i) / (points.size() - 1);
   struct Stop {};
-  for (int const calls_before_stop : {0, 5, 9, 40}) {
+  for (int const calls_before_stop : {0, 4, 7, 30}) {
     BackgroundLineSession line{{0.0, 0.5, 1.0}};
     line.insert("first", {0.25, 0.75});
     auto const points_before = line.points();
