@@ -1,229 +1,29 @@
 #include "overlay.hpp"
 
 #include <algorithm>
-#include <condition_variable>
-#include <exception>
 #include <iostream>
 #include <memory>
-#include <mutex>
-#include <numeric>
-#include <system_error>
 #include <thread>
 #include <utility>
 
 #include <velk/background_line.hpp>
+#include <velk/tracks.hpp>
 
 #include "json_result_writer.hpp"
 #include "output_files.hpp"
 #include "text.hpp"
 #include "tool_error.hpp"
-#include "tsv_writer.hpp"
 #include "writers.hpp"
 
 namespace velk::tool {
 namespace {
 
-// How messages and the log name a line: the sequence, or "table" for a plain table.
-std::string line_label(SequenceTracks const& sequence) {
-  return sequence.name.empty() ? std::string{"table"} : quote_text(sequence.name);
-}
+using namespace velk::tracks;
 
-std::size_t nb_intervals(SequenceTracks const& sequence) {
-  std::size_t count = 0;
-  for (auto const& track : sequence.tracks) count += track.size();
-  return count;
-}
-
-void log_line(SequenceTracks const& sequence, std::size_t nb_runs, Breakpoints const& breakpoints) {
-  if (!Logger::is_enabled(Logger::LEVEL::info)) return;
-  std::size_t curves = 0;
-  for (auto const& track : sequence.tracks) curves += track.size() > 0 ? 1 : 0;
-  Logger::log_info(line_label(sequence) + ": " + count_of(nb_intervals(sequence), "interval") +
-                   " of " + count_of(curves, "curve") + ", " + count_of(nb_runs, "run") +
-                   " inserted into a background of " +
-                   count_of(breakpoints.x.empty() ? 0 : breakpoints.x.size() - 1, "edge"));
-}
-
-// A stretch of the axis a track covers: its rows merged where they overlap or touch.
-struct Run {
-  double start;
-  double end;
-  std::uint32_t start_spelling;
-  std::uint32_t end_spelling;
-};
-
-// The scaling of a line's coordinates under which the library snaps no breakpoint onto
-// another (`scaling_apart`), with `log` logged when it is not the identity. Throws
-// `ToolError` (`EXIT_BAD_INPUT`) when there is none.
-Scaling scaling_of(SequenceTracks const& sequence, Breakpoints const& breakpoints, bool log) {
-  auto const scaling = scaling_apart(breakpoints.x);
-  if (!scaling) {
-    throw ToolError{EXIT_BAD_INPUT,
-                    line_label(sequence) +
-                        ": coordinates too close together for their magnitude to be told apart "
-                        "(no scaling of the axis keeps every two distinct ones apart)"};
-  }
-  if (log && scaling->exponent != 0) {
-    Logger::log_info(line_label(sequence) + ": distinct coordinates less than " +
-                     format_number(GEOMETRIC_TOLERANCE) + " apart: scaled by 2^" +
-                     std::to_string(scaling->exponent) +
-                     " inside the library, so that none snaps onto another");
-  }
-  return *scaling;
-}
-
-// The runs of a track, in axis order. Of equal coordinates, the smallest spelling is kept
-// (plain first, then the first read), as `breakpoints_of` keeps it.
-std::vector<Run> merged_runs(Track const& track) {
-  std::vector<std::size_t> order(track.size());
-  std::iota(order.begin(), order.end(), std::size_t{0});
-  auto const before = [&track](std::size_t a, std::size_t b) {
-    return track.starts[a] < track.starts[b];
-  };
-  if (!std::is_sorted(order.begin(), order.end(), before)) {
-    std::stable_sort(order.begin(), order.end(), before);
-  }
-  std::vector<Run> runs;
-  for (auto const i : order) {
-    auto const start = track.starts[i];
-    auto const end = track.ends[i];
-    if (!runs.empty() && start <= runs.back().end) {
-      auto& run = runs.back();
-      if (start == run.start)
-        run.start_spelling = std::min(run.start_spelling, track.start_spelling(i));
-      if (end > run.end) {
-        run.end = end;
-        run.end_spelling = track.end_spelling(i);
-      } else if (end == run.end) {
-        run.end_spelling = std::min(run.end_spelling, track.end_spelling(i));
-      }
-    } else {
-      runs.push_back({start, end, track.start_spelling(i), track.end_spelling(i)});
-    }
-  }
-  return runs;
-}
-
-// Sorted coordinates to breakpoints: of equal ones, the first (smallest spelling) is kept.
-// Distinct ones all stay: the line's scaling keeps the library from snapping one onto
-// another (`scaling_of`).
-Breakpoints distinct(std::vector<std::pair<double, std::uint32_t>>& all, bool sorted) {
-  if (!sorted) std::sort(all.begin(), all.end());
-  Breakpoints result;
-  result.x.reserve(all.size());
-  result.spelling.reserve(all.size());
-  for (auto const& [x, spelling] : all) {
-    if (!result.x.empty() && x == result.x.back()) continue;
-    result.x.push_back(x);
-    result.spelling.push_back(spelling);
-  }
-  return result;
-}
-
-// The breakpoints of the runs (and 0 for BED). Each track's run ends are sorted already:
-// they are merged a track at a time.
-Breakpoints breakpoints_of_runs(std::vector<std::vector<Run>> const& runs, bool from_zero) {
-  std::size_t total = from_zero ? 1 : 0;
-  for (auto const& track : runs) total += 2 * track.size();
-  std::vector<std::pair<double, std::uint32_t>> all;
-  all.reserve(total);
-  if (from_zero) all.emplace_back(0.0, Spellings::PLAIN);
-  for (auto const& track : runs) {
-    auto const middle = all.size();
-    for (auto const& run : track) {
-      all.emplace_back(run.start, run.start_spelling);
-      all.emplace_back(run.end, run.end_spelling);
-    }
-    std::inplace_merge(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(middle), all.end());
-  }
-  return distinct(all, true);
-}
-
-// The rows of one line, through the library: each track becomes a curve whose edges are its
-// runs, the background is the chain through their breakpoints, each curve is inserted with
-// `insert_curve` (then dropped: the line keeps its uuid only), and one pass over the
-// background edges, in axis order, records the set of curves each carries. Every vertex of
-// the background is where the coverage of some curve changes, so each edge that carries
-// something is a maximal stretch of one set of curves. The line is gone when this returns:
-// the rows' text is written from the sets alone.
-LineRows overlay_line(SequenceTracks sequence, TrackSet const& set, bool bed) {
-  LineRows rows;
-  rows.sequence = bed ? sequence.name : std::string{};
-  std::vector<std::vector<Run>> runs;
-  std::size_t nb_runs = 0;
-  for (auto const& track : sequence.tracks) {
-    runs.push_back(merged_runs(track));
-    nb_runs += runs.back().size();
-  }
-  rows.breakpoints = breakpoints_of_runs(runs, bed);
-  auto const& breakpoints = rows.breakpoints;
-  log_line(sequence, nb_runs, breakpoints);
-  auto const scaling = scaling_of(sequence, breakpoints, true);
-  for (auto& track : sequence.tracks) track = Track{};
-  auto const nb_points = static_cast<index_t>(breakpoints.x.size());
-  if (nb_points < 2) return rows;
-
-  BackgroundLineLibrary::initialize();
-  EdgedCurve<1> background;
-  EdgedCurveBuilder<1> background_builder{background};
-  background_builder.set_name(bed ? sequence.name : std::string{"background"});
-  for (auto const x : breakpoints.x) {
-    background_builder.create_point(Point<1>{{scaling.to_library(x)}});
-  }
-  for (index_t v = 0; v + 1 < nb_points; ++v) background_builder.create_edge(v, v + 1);
-  internal::BackgroundLine line{background};
-  internal::BackgroundLineBuilder line_builder{line};
-  internal::BackgroundLineModifier modifier{line, line_builder, background_builder};
-  internal::BackgroundLineInserter inserter{{line, modifier}, line_builder};
-
-  std::vector<uuid> ids;
-  for (std::size_t t = 0; t < runs.size(); ++t) {
-    EdgedCurve<1> curve;
-    {
-      EdgedCurveBuilder<1> builder{curve};
-      builder.set_name(set.names[t]);
-      for (auto const& run : runs[t]) {
-        auto const first = builder.create_point(Point<1>{{scaling.to_library(run.start)}});
-        auto const second = builder.create_point(Point<1>{{scaling.to_library(run.end)}});
-        builder.create_edge(first, second);
-      }
-    }
-    ids.push_back(curve.id());
-    if (runs[t].empty()) continue;
-    runs[t] = std::vector<Run>{};
-    try {
-      inserter.insert_curve(curve);
-    } catch (LumoraException const& error) {
-      throw ToolError{EXIT_FAILED, line_label(sequence) + ": curve " + quote_text(set.names[t]) +
-                                       ": insertion failed: " + error.what()};
-    }
-  }
-  // Every coordinate is a background vertex already: the insertions snap, never split.
-  if (background.nb_vertices() != nb_points || background.nb_edges() + 1 != nb_points) {
-    throw ToolError{EXIT_FAILED,
-                    line_label(sequence) + ": the insertions changed the background's vertices"};
-  }
-
-  rows.set_of_edge.assign(nb_points - 1, LineRows::NO_SET);
-  CurveLookup curves;
-  for (std::size_t t = 0; t < ids.size(); ++t) curves.insert_or_assign(ids[t], t);
-  CurveSet carried{ids.size()};
-  for (index_t edge = 0; edge + 1 < nb_points; ++edge) {
-    auto const macros = line.macro_element_view(edge);
-    if (macros.empty()) continue;
-    carried.clear();
-    for (auto const macro : macros) {
-      auto const found = curves.find(macro.mesh_id);
-      if (found == curves.end()) {
-        throw ToolError{EXIT_FAILED, line_label(sequence) +
-                                         ": the background records an unknown curve " +
-                                         macro.mesh_id.string()};
-      }
-      carried.insert(found->second);
-    }
-    rows.set_of_edge[edge] = rows.intern(carried);
-  }
-  return rows;
+// The tracks library's error as the tool's.
+ToolError tool_error(TrackError const& error) {
+  return ToolError{error.kind() == TrackError::Kind::bad_input ? EXIT_BAD_INPUT : EXIT_FAILED,
+                   error.detail()};
 }
 
 // A line's JSON result: its job (which the library's objects of the job refer to) and the
@@ -247,19 +47,6 @@ void write_empty_document(std::ostream& out, std::string const& background,
 }
 
 }  // namespace
-
-Breakpoints breakpoints_of(SequenceTracks const& sequence, bool from_zero) {
-  std::vector<std::pair<double, std::uint32_t>> all;
-  all.reserve(2 * nb_intervals(sequence) + 1);
-  if (from_zero) all.emplace_back(0.0, Spellings::PLAIN);
-  for (auto const& track : sequence.tracks) {
-    for (std::size_t i = 0; i < track.size(); ++i) {
-      all.emplace_back(track.starts[i], track.start_spelling(i));
-      all.emplace_back(track.ends[i], track.end_spelling(i));
-    }
-  }
-  return distinct(all, false);
-}
 
 JobInput job_input_of(SequenceTracks const& sequence, std::vector<std::string> const& names,
                       Breakpoints const& breakpoints) {
@@ -285,99 +72,9 @@ JobInput job_input_of(SequenceTracks const& sequence, std::vector<std::string> c
   return input;
 }
 
-void run_in_order(std::size_t count, unsigned threads, std::function<void(std::size_t)> const& work,
-                  std::function<void(std::size_t)> const& consume) {
-  if (count == 0) return;
-  if (threads <= 1 || count == 1) {
-    for (std::size_t i = 0; i < count; ++i) {
-      work(i);
-      consume(i);
-    }
-    return;
-  }
-  threads = static_cast<unsigned>(std::min<std::size_t>(threads, count));
-  std::size_t const ahead = 2 * std::size_t{threads};
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::size_t next = 0;
-  std::size_t consumed = 0;
-  bool stop = false;
-  std::vector<char> done(count, 0);
-  std::vector<std::exception_ptr> errors(count);
+namespace {
 
-  auto const worker = [&] {
-    while (true) {
-      std::size_t item = 0;
-      {
-        std::unique_lock<std::mutex> lock{mutex};
-        changed.wait(lock, [&] { return stop || next >= count || next < consumed + ahead; });
-        if (stop || next >= count) return;
-        item = next++;
-      }
-      std::exception_ptr error;
-      try {
-        work(item);
-      } catch (...) {
-        error = std::current_exception();
-      }
-      {
-        std::lock_guard<std::mutex> lock{mutex};
-        done[item] = 1;
-        errors[item] = error;
-      }
-      changed.notify_all();
-    }
-  };
-  std::vector<std::thread> pool;
-  auto const finish = [&] {
-    {
-      std::lock_guard<std::mutex> lock{mutex};
-      stop = true;
-    }
-    changed.notify_all();
-    for (auto& thread : pool) thread.join();
-    pool.clear();
-  };
-  // Threads the system refuses (a limit on processes, say) are done without: with none at
-  // all, everything runs on the calling thread.
-  for (unsigned t = 0; t < threads; ++t) {
-    try {
-      pool.emplace_back(worker);
-    } catch (std::system_error const&) {
-      break;
-    }
-  }
-  if (pool.empty()) {
-    for (std::size_t i = 0; i < count; ++i) {
-      work(i);
-      consume(i);
-    }
-    return;
-  }
-  try {
-    for (std::size_t i = 0; i < count; ++i) {
-      std::exception_ptr error;
-      {
-        std::unique_lock<std::mutex> lock{mutex};
-        changed.wait(lock, [&] { return done[i] != 0; });
-        error = errors[i];
-      }
-      if (error) std::rethrow_exception(error);
-      consume(i);
-      {
-        std::lock_guard<std::mutex> lock{mutex};
-        consumed = i + 1;
-      }
-      changed.notify_all();
-    }
-  } catch (...) {
-    finish();
-    throw;
-  }
-  finish();
-}
-
-void run_overlay(OverlayOptions const& options) {
+void run_overlay_job(OverlayOptions const& options) {
   // Output paths are checked first: a bad one is refused before any long work.
   OutputFiles outputs;
   outputs.protect_inputs(options.files);
@@ -421,8 +118,7 @@ void run_overlay(OverlayOptions const& options) {
   // more lines in memory at once.
   auto const cores = std::max(1U, std::thread::hardware_concurrency());
   auto const count = set.sequences.size();
-  auto threads = options.threads == 0 ? cores : std::min(options.threads, cores);
-  if (count > 0) threads = static_cast<unsigned>(std::min<std::size_t>(threads, count));
+  auto const threads = overlay_threads(options.threads, count);
   if (options.threads > threads) {
     Logger::log_info("--threads " + std::to_string(options.threads) + ": " +
                      count_of(threads, "thread") + " (at most one per core, " +
@@ -438,7 +134,7 @@ void run_overlay(OverlayOptions const& options) {
       // Each work owns its sequence: the tracks are freed as soon as they are inserted.
       auto sequence = std::move(set.sequences[i]);
       if (!with_json) {
-        rows[i] = overlay_line(std::move(sequence), set, bed);
+        rows[i] = overlay_line(std::move(sequence), set.names, bed);
         return;
       }
       // The JSON reports every row as an edge of its own: the job of `insert` on the rows.
@@ -447,8 +143,8 @@ void run_overlay(OverlayOptions const& options) {
       auto part = std::make_unique<JsonPart>();
       part->input = job_input_of(sequence, set.names, breakpoints);
       JobOptions job_options;
-      job_options.scaling = scaling_of(sequence, breakpoints, false);
-      rows[i] = overlay_line(std::move(sequence), set, bed);
+      job_options.scaling = line_scaling(sequence, breakpoints);
+      rows[i] = overlay_line(std::move(sequence), set.names, bed);
       if (breakpoints.x.size() >= 2) {
         Logger::log_info(label + ": every row as an edge, for the JSON result");
         part->job = std::make_unique<Job>(part->input, label, std::move(job_options));
@@ -490,6 +186,16 @@ void run_overlay(OverlayOptions const& options) {
   }
   flush_stdout();
   for (auto const& target : outputs.targets()) Logger::log_info("wrote " + target.string());
+}
+
+}  // namespace
+
+void run_overlay(OverlayOptions const& options) {
+  try {
+    run_overlay_job(options);
+  } catch (TrackError const& error) {
+    throw tool_error(error);
+  }
 }
 
 }  // namespace velk::tool

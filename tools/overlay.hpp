@@ -9,13 +9,12 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <vector>
 
+#include <velk/tracks.hpp>
+
 #include "job.hpp"
-#include "track_reader.hpp"
-#include "tsv_writer.hpp"
 
 namespace CLI {
 class App;
@@ -23,6 +22,9 @@ class Validator;
 }  // namespace CLI
 
 namespace velk::tool {
+
+using tracks::Breakpoints;
+using tracks::SequenceTracks;
 
 struct OverlayOptions {
   std::vector<std::string> files;
@@ -44,24 +46,9 @@ CLI::App* add_overlay_command(CLI::App& app, OverlayOptions& options);
 // insertion fails or an output cannot be written); no output file is left on failure.
 void run_overlay(OverlayOptions const& options);
 
-// The breakpoints of a line for its JSON result: every start and end of its rows (and 0 for
-// BED), sorted and distinct, each with the spelling it is printed in (a plain integer
-// spelling first, else the first spelling read). A coordinate within the geometric
-// tolerance of the previous one is dropped: the library snaps it onto that one.
-Breakpoints breakpoints_of(SequenceTracks const& sequence, bool from_zero);
-
 // The line of one sequence as a job of `insert`: the background is the chain through the
 // breakpoints, and each track is a curve with one edge per interval (points 2i and 2i + 1).
 JobInput job_input_of(SequenceTracks const& sequence, std::vector<std::string> const& names,
                       Breakpoints const& breakpoints);
-
-// Runs `work(i)` for i = 0 .. count - 1 on up to `threads` threads, and `consume(i)` on the
-// calling thread in the order of i, each once work i and every earlier consume are done (a
-// work's writes are then visible to its consume). At most `2 * threads` works run ahead of
-// the consumes. One thread (or one item) runs everything on the calling thread. The first
-// exception (of a work, in the order of i, or of a consume) stops the run and propagates once
-// every thread has finished its current work.
-void run_in_order(std::size_t count, unsigned threads, std::function<void(std::size_t)> const& work,
-                  std::function<void(std::size_t)> const& consume);
 
 }  // namespace velk::tool

@@ -25,8 +25,8 @@ std::optional<std::string> unscalable(JobInput const& input, int exponent) {
     for (std::size_t i = 0; i < curve.points.size(); ++i) {
       auto const x = curve.points[i];
       if (x == 0) continue;
-      auto const scaled = std::abs(std::ldexp(x, exponent));
-      if (std::isfinite(scaled) && scaled >= DBL_MIN) continue;
+      if (scalable(x, Scaling{exponent, 0})) continue;
+      auto const scaled = std::ldexp(x, exponent);
       return where + ": points[" + std::to_string(i) + "] = " + format_number(x) +
              (std::isfinite(scaled) ? " would become too small to compute with"
                                     : " would overflow");
@@ -107,25 +107,11 @@ void check_tolerance(double requested) {
   }
 }
 
-namespace {
-
-// The exponent of the scaling for `requested` (positive, finite): the smallest with
-// GEOMETRIC_TOLERANCE / 2^exponent <= requested.
-int exponent_for(double requested) {
-  auto exponent = static_cast<int>(std::ceil(std::log2(GEOMETRIC_TOLERANCE / requested)));
-  auto const in_effect = [](int e) { return std::ldexp(GEOMETRIC_TOLERANCE, -e); };
-  while (in_effect(exponent) > requested) ++exponent;
-  while (in_effect(exponent - 1) <= requested) --exponent;
-  return exponent;
-}
-
-}  // namespace
-
 Scaling choose_scaling(double requested, JobInput const& input, std::string const& source) {
   check_tolerance(requested);
   auto const option = "--tolerance " + format_number(requested);
-  auto const exponent = exponent_for(requested);
-  Scaling const scaling{exponent, std::ldexp(GEOMETRIC_TOLERANCE, -exponent)};
+  auto const scaling = scaling_for_tolerance(requested);
+  auto const exponent = scaling.exponent;
   if (scaling.tolerance < DBL_MIN || !std::isfinite(scaling.tolerance)) {
     throw ToolError{EXIT_BAD_INPUT, option + ": out of the range coordinates can be scaled over"};
   }
@@ -136,28 +122,6 @@ Scaling choose_scaling(double requested, JobInput const& input, std::string cons
                                           "; choose a " + (exponent > 0 ? "larger" : "smaller") +
                                           " tolerance or rescale the data"};
     }
-  }
-  return scaling;
-}
-
-std::optional<Scaling> scaling_apart(std::vector<double> const& sorted) {
-  // The smallest gap, if any is within the library's tolerance; the scaling is then the
-  // one for a tolerance just below it (the distance measured exactly, so that the tolerance
-  // in effect stays below the true gap).
-  std::optional<ExactDistance> smallest;
-  for (std::size_t i = 1; i < sorted.size(); ++i) {
-    auto const gap = distance(sorted[i], sorted[i - 1]);
-    if (within_tolerance(gap) && (!smallest || gap < *smallest)) smallest = gap;
-  }
-  if (!smallest) return Scaling{};
-  auto const requested = std::nextafter(smallest->rounded, 0.0);
-  if (!(requested >= DBL_MIN)) return std::nullopt;
-  auto const exponent = exponent_for(requested);
-  Scaling const scaling{exponent, std::ldexp(GEOMETRIC_TOLERANCE, -exponent)};
-  for (auto const x : sorted) {
-    if (x == 0) continue;
-    auto const scaled = std::abs(scaling.to_library(x));
-    if (!std::isfinite(scaled) || scaled < DBL_MIN) return std::nullopt;
   }
   return scaling;
 }

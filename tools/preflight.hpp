@@ -15,22 +15,15 @@
 #include <vector>
 
 #include <geometry/tolerance.hpp>
+#include <velk/background_line/scaling.hpp>
 
 #include "input.hpp"
 
 namespace velk::tool {
 
-// Coordinates go into the library multiplied by 2^exponent and come out divided by it:
-// both are exact (no digit changes) as long as no value overflows or becomes subnormal,
-// which `choose_scaling` makes sure of. The library snaps points closer than its absolute
-// `GEOMETRIC_TOLERANCE`; in the user's units that is `tolerance`.
-struct Scaling {
-  int exponent = 0;
-  double tolerance = GEOMETRIC_TOLERANCE;
-
-  double to_library(double x) const { return std::ldexp(x, exponent); }
-  double from_library(double x) const { return std::ldexp(x, -exponent); }
-};
+// Coordinates go into the library scaled: the rule is the library's (`velk::Scaling`).
+using velk::Scaling;
+using velk::scaling_apart;
 
 // Throws `ToolError` (`EXIT_BAD_INPUT`) unless `requested` is a positive finite number.
 void check_tolerance(double requested);
@@ -43,13 +36,6 @@ void check_tolerance(double requested);
 // number, or when a coordinate of `input` would overflow or become subnormal once scaled
 // (`source` starts the message).
 Scaling choose_scaling(double requested, JobInput const& input, std::string const& source);
-
-// The scaling under which no two of the `sorted` coordinates (sorted, distinct) are within
-// the library's tolerance, so that none snaps onto another: none (exponent 0) when no two
-// are, else the scaling of `choose_scaling` for a tolerance just below the smallest gap.
-// Empty when no scaling can keep them apart (a coordinate would overflow or become
-// subnormal, or the gap is too small to be a tolerance).
-std::optional<Scaling> scaling_apart(std::vector<double> const& sorted);
 
 // The part of the axis the background covers, as the library tests it: a point lies on an
 // edge when it is within the tolerance of an end (measured exactly, `within_tolerance`) or

@@ -1,7 +1,7 @@
 // Fuzz target of the row readers of `overlay` (BED files and plain tables): reads a byte
 // string as up to three files (separated by NUL bytes; the first byte picks the format, as
 // --format would, or the name's extension) and feeds their lines to the parser. A refusal
-// (`ToolError` with exit code 2 and a message naming the file and line) is expected; any
+// (`TrackError` of kind `bad_input` and a message naming the file and line) is expected; any
 // other exception, a crash, a sanitizer report or a broken invariant of what was read aborts
 // with a description:
 // - every interval is [start, end] with finite start < end (zero-length rows are widened in
@@ -12,7 +12,7 @@
 //
 // Built twice: with clang and libFuzzer (tests/fuzz/CMakeLists.txt, scripts/fuzz with
 // VELK_FUZZ_TARGET=track_reader), and with the project's compiler into the corpus replay
-// test (tests/tools), which feeds every file of tests/fuzz/track_reader_corpus to it.
+// test (tests/tracks), which feeds every file of tests/fuzz/track_reader_corpus to it.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -21,16 +21,16 @@
 #include <string_view>
 #include <vector>
 
-#include "../../tools/tool_error.hpp"
-#include "../../tools/track_reader.hpp"
+#include <velk/tracks/track_error.hpp>
+#include <velk/tracks/track_reader.hpp>
 
 namespace {
 
-using velk::tool::Spellings;
-using velk::tool::Track;
-using velk::tool::TrackFormat;
-using velk::tool::TrackParser;
-using velk::tool::TrackSet;
+using velk::tracks::Spellings;
+using velk::tracks::Track;
+using velk::tracks::TrackFormat;
+using velk::tracks::TrackParser;
+using velk::tracks::TrackSet;
 
 [[noreturn]] void fail(std::string const& what) {
   std::fprintf(stderr, "track reader fuzz finding: %s\n", what.c_str());
@@ -49,7 +49,7 @@ void check_spelling(TrackSet const& set, std::uint32_t spelling, double value) {
   double read = 0;
   bool plain = false;
   auto const text = set.spellings.text(spelling);
-  if (!velk::tool::parse_number(text, read, plain) || read != value) {
+  if (!velk::tracks::parse_number(text, read, plain) || read != value) {
     fail("spelling \"" + std::string{text} + "\" does not read back as " + std::to_string(value));
   }
 }
@@ -116,9 +116,9 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
         text.remove_prefix(newline + 1);
       }
     }
-  } catch (velk::tool::ToolError const& error) {
-    std::string_view const message{error.what()};
-    if (error.exit_code() != velk::tool::EXIT_BAD_INPUT || message.substr(0, 1) != "f" ||
+  } catch (velk::tracks::TrackError const& error) {
+    std::string_view const message{error.detail()};
+    if (error.kind() != velk::tracks::TrackError::Kind::bad_input || message.substr(0, 1) != "f" ||
         message.find(':') == std::string_view::npos) {
       fail("unexpected refusal: " + std::string{message});
     }

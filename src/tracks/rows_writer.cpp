@@ -1,8 +1,8 @@
-#include "tsv_writer.hpp"
+#include <velk/tracks/rows_writer.hpp>
 
 #include <charconv>
 
-namespace velk::tool {
+namespace velk::tracks {
 
 void CurveSet::clear() {
   if (count_ == 0) return;
@@ -95,4 +95,4 @@ void write_rows(std::ostream& out, LineRows const& rows, std::vector<std::string
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
-}  // namespace velk::tool
+}  // namespace velk::tracks

@@ -3,7 +3,7 @@
 // row). Each file is one track; BED rows also name a sequence, and the tracks are grouped by
 // sequence in the order of first appearance. The format rules are in docs/format.md.
 //
-//   velk::tool::TrackSet set = velk::tool::read_tracks({"a.bed", "b.bed.gz"}, {}, "auto");
+//   velk::tracks::TrackSet set = velk::tracks::read_tracks({"a.bed", "b.bed.gz"}, {}, "auto");
 //   set.sequences[0].tracks[1].starts;   // starts of b's rows on the first sequence
 #pragma once
 
@@ -16,7 +16,9 @@
 #include <utility>
 #include <vector>
 
-namespace velk::tool {
+#include <velk/tracks/velk_tracks_export.hpp>
+
+namespace velk::tracks {
 
 // The longest line of a track file read, in bytes: a longer one (a binary file, a
 // decompression bomb of one endless line) is refused, `file:N: the line is longer than ...`.
@@ -26,7 +28,7 @@ enum class TrackFormat { automatic, bed, table };
 
 // How each coordinate is printed back: spelling `PLAIN` prints the value as an integer
 // (the value was read as one); any other spelling is the text it was read as.
-class Spellings {
+class VELK_TRACKS_API Spellings {
  public:
   static constexpr std::uint32_t PLAIN = 0;
 
@@ -84,15 +86,19 @@ struct TrackSet {
 };
 
 // Parses one file's lines (pushed one at a time, without their line break) into a
-// `TrackSet`, as file number `file` of `nb_files`. Throws `ToolError` (`EXIT_BAD_INPUT`)
+// `TrackSet`, as file number `file` of `nb_files`. Throws `TrackError` (`bad_input`)
 // naming `source`, the line number and the offending value. Also the entry point of the
 // fuzz target of the row readers.
-class TrackParser {
+class VELK_TRACKS_API TrackParser {
  public:
   TrackParser(std::string source, std::size_t file, std::size_t nb_files, TrackFormat format,
               TrackSet& set);
 
   void line(std::string_view text);
+
+  // One row given as values rather than text (`sequence` empty for a plain table), checked
+  // and kept as the same row read from a file would be (zero-length rule included).
+  void record(std::string_view sequence, double start, double end);
 
   // The format decided from the data (`automatic` while no data line came).
   TrackFormat format() const { return format_; }
@@ -128,22 +134,38 @@ class TrackParser {
 
 // The curve name of a file: its base name without ".gz" and its last extension
 // ("data/aluY.bed.gz" is "aluY"), "stdin" for "-".
-std::string curve_name_of(std::string const& file);
+VELK_TRACKS_API std::string curve_name_of(std::string const& file);
 
 // The format of a file from its name: `bed` for "*.bed" and "*.bed.gz", else `automatic`.
-TrackFormat format_of_name(std::string const& file);
+VELK_TRACKS_API TrackFormat format_of_name(std::string const& file);
 
 // Reads every file (through zlib when the data is gzip, "-" is standard input) and names
 // the curves (`names`, else by `curve_name_of`). `format` is "auto", "bed" or "table".
-// Throws `ToolError` (`EXIT_BAD_INPUT`) for an unreadable or undecompressable file, a bad
+// Throws `TrackError` (`bad_input`) for an unreadable or undecompressable file, a bad
 // row, files of both formats, or bad or duplicate names.
-TrackSet read_tracks(std::vector<std::string> const& files, std::vector<std::string> names,
-                     std::string const& format);
+VELK_TRACKS_API TrackSet read_tracks(std::vector<std::string> const& files,
+                                     std::vector<std::string> names, std::string const& format);
+
+// The rows of one track held in memory: row i is [starts[i], ends[i]] on sequence
+// sequences[i] (no sequences for a plain table).
+struct TrackColumns {
+  std::vector<std::string> sequences;
+  std::vector<double> starts;
+  std::vector<double> ends;
+};
+
+// The tracks held in memory as `read_tracks` reads them from files: `format` `bed` (every
+// track has sequences), `table`, or `automatic` (BED when a track has sequences). The rows go
+// through the checks and the zero-length rule of file rows, their coordinates printed in the
+// shortest exact form. Throws `TrackError` (`bad_input`) for a bad row, columns of unequal
+// lengths, bad or duplicate names, or names not one per track.
+VELK_TRACKS_API TrackSet tracks_from_columns(std::vector<TrackColumns> const& tracks,
+                                             std::vector<std::string> names, TrackFormat format);
 
 // Parses `field` as a whole as a number. Returns false when it is not one; else sets
 // `value` (infinite or NaN for "inf", "nan", or a number beyond the range of a double) and
 // `plain`: whether `field` is an integer as `std::to_chars` of an int64 writes it, with at
 // most 15 digits.
-bool parse_number(std::string_view field, double& value, bool& plain);
+VELK_TRACKS_API bool parse_number(std::string_view field, double& value, bool& plain);
 
-}  // namespace velk::tool
+}  // namespace velk::tracks

@@ -1,12 +1,12 @@
-// The rows `overlay` writes: one per background edge that carries at least one input edge,
+// The rows an overlay writes: one per background edge that carries at least one input edge,
 // tab-separated `seq start end count names` (no `seq` for a plain table), where `count` is
 // the number of distinct curves the edge carries and `names` their names, comma-separated in
 // command-line order. Coordinates are printed as they were read (see `Spellings`).
 //
-//   velk::tool::CurveSet set{names.size()};
+//   velk::tracks::CurveSet set{names.size()};
 //   set.insert(2);
-//   velk::tool::TsvRows rows{"chr1", names, spellings, text};
-//   rows.add(10, velk::tool::Spellings::PLAIN, 20, velk::tool::Spellings::PLAIN, set);
+//   velk::tracks::TsvRows rows{"chr1", names, spellings, text};
+//   rows.add(10, velk::tracks::Spellings::PLAIN, 20, velk::tracks::Spellings::PLAIN, set);
 //   // text == "chr1\t10\t20\t1\tC\n"
 #pragma once
 
@@ -18,12 +18,13 @@
 #include <string_view>
 #include <vector>
 
-#include "track_reader.hpp"
+#include <velk/tracks/track_reader.hpp>
+#include <velk/tracks/velk_tracks_export.hpp>
 
-namespace velk::tool {
+namespace velk::tracks {
 
 // A set of curves, by index: a bit each.
-class CurveSet {
+class VELK_TRACKS_API CurveSet {
  public:
   explicit CurveSet(std::size_t nb_curves) : words_((nb_curves + 63) / 64, 0) {}
 
@@ -42,11 +43,11 @@ class CurveSet {
 
 // Appends the text of a coordinate: the value as an integer for `Spellings::PLAIN`, else
 // the spelling's text.
-void append_coordinate(std::string& out, double value, std::uint32_t spelling,
-                       Spellings const& spellings);
+VELK_TRACKS_API void append_coordinate(std::string& out, double value, std::uint32_t spelling,
+                                       Spellings const& spellings);
 
 // Appends rows to `out`.
-class TsvRows {
+class VELK_TRACKS_API TsvRows {
  public:
   // `sequence`: the first column of every row; empty for a plain table (no such column).
   TsvRows(std::string_view sequence, std::vector<std::string> const& names,
@@ -75,7 +76,7 @@ struct Breakpoints {
 // What the rows of one line are made of, without their text: the breakpoints and, for each
 // background edge in axis order (edge e spans breakpoints e and e + 1), the set of curves it
 // carries as an index into `sets`, or `NO_SET`.
-struct LineRows {
+struct VELK_TRACKS_API LineRows {
   static constexpr std::uint32_t NO_SET = ~std::uint32_t{0};
 
   std::string sequence;  // empty for a plain table
@@ -92,7 +93,7 @@ struct LineRows {
 };
 
 // Writes the rows of `rows` to `out`, in axis order, a block of text at a time.
-void write_rows(std::ostream& out, LineRows const& rows, std::vector<std::string> const& names,
-                Spellings const& spellings);
+VELK_TRACKS_API void write_rows(std::ostream& out, LineRows const& rows,
+                                std::vector<std::string> const& names, Spellings const& spellings);
 
-}  // namespace velk::tool
+}  // namespace velk::tracks

@@ -1,4 +1,4 @@
-#include "track_reader.hpp"
+#include <velk/tracks/track_reader.hpp>
 
 #include <cerrno>
 #include <charconv>
@@ -14,10 +14,10 @@
 #include <unistd.h>
 #include <zlib.h>
 
-#include "text.hpp"
-#include "tool_error.hpp"
+#include <velk/tracks/message_text.hpp>
+#include <velk/tracks/track_error.hpp>
 
-namespace velk::tool {
+namespace velk::tracks {
 namespace {
 
 // Longest part of an offending line quoted in a message, in characters.
@@ -185,7 +185,8 @@ TrackParser::TrackParser(std::string source, std::size_t file, std::size_t nb_fi
 }
 
 void TrackParser::fail(std::string const& what) const {
-  throw ToolError{EXIT_BAD_INPUT, source_ + ":" + std::to_string(line_number_) + ": " + what};
+  throw TrackError{TrackError::Kind::bad_input, "TrackParser::line",
+                   source_ + ":" + std::to_string(line_number_) + ": " + what};
 }
 
 void TrackParser::line(std::string_view text) {
@@ -236,6 +237,31 @@ void TrackParser::line(std::string_view text) {
   ++records_;
   if (format_ == TrackFormat::bed) {
     bed_row(text);
+  } else {
+    table_row(text);
+  }
+}
+
+void TrackParser::record(std::string_view sequence, double start, double end) {
+  ++line_number_;
+  if (format_ == TrackFormat::automatic) {
+    format_ = sequence.empty() ? TrackFormat::table : TrackFormat::bed;
+  }
+  if (set_.format == TrackFormat::automatic) {
+    set_.format = format_;
+  } else if (set_.format != format_) {
+    fail(std::string{"these rows are "} + format_name(format_) + ", but earlier rows are " +
+         format_name(set_.format) + ": all tracks must be of one kind");
+  }
+  if (format_ == TrackFormat::bed && sequence.find_first_of("\t\n\r") != std::string_view::npos) {
+    fail("the sequence name " + quoted_field(sequence) + " holds a tab or a line break");
+  }
+  ++records_;
+  // The row as its file would hold it: every rule of a row read from a file applies.
+  auto text =
+      format_number(start) + (format_ == TrackFormat::bed ? "\t" : " ") + format_number(end);
+  if (format_ == TrackFormat::bed) {
+    bed_row(std::string{sequence} + "\t" + text);
   } else {
     table_row(text);
   }
@@ -394,7 +420,8 @@ bool ends_with_gz(std::string const& file) {
 // name) and passes other data through; a name ending in ".gz" must hold gzip data.
 void read_file(std::string const& file, TrackParser& parser) {
   auto const fail = [&file](std::string const& what) {
-    throw ToolError{EXIT_BAD_INPUT, (file == "-" ? std::string{"stdin"} : file) + ": " + what};
+    throw TrackError{TrackError::Kind::bad_input, "read_tracks",
+                     (file == "-" ? std::string{"stdin"} : file) + ": " + what};
   };
   // zlib starts some of its messages with the path.
   auto const zlib_message = [&file](char const* message) {
@@ -451,12 +478,12 @@ void read_file(std::string const& file, TrackParser& parser) {
       auto const newline = chunk.find('\n');
       if (newline == std::string_view::npos) {
         if (pending.size() + chunk.size() > MAX_LINE_BYTES) {
-          throw ToolError{EXIT_BAD_INPUT, (file == "-" ? std::string{"stdin"} : file) + ":" +
-                                              std::to_string(parser.lines_read() + 1) +
-                                              ": the line is longer than " +
-                                              std::to_string(MAX_LINE_BYTES >> 20) +
-                                              " MiB, the longest line read (is this a text "
-                                              "file?)"};
+          throw TrackError{TrackError::Kind::bad_input, "read_tracks",
+                           (file == "-" ? std::string{"stdin"} : file) + ":" +
+                               std::to_string(parser.lines_read() + 1) +
+                               ": the line is longer than " + std::to_string(MAX_LINE_BYTES >> 20) +
+                               " MiB, the longest line read (is this a text "
+                               "file?)"};
         }
         pending.append(chunk.data(), chunk.size());
         break;
@@ -483,21 +510,23 @@ void check_names(std::vector<std::string> const& files, std::vector<std::string>
     auto const& name = names[i];
     auto const where = "the curve name " + quote_text(name) + " of " + files[i];
     if (name.empty())
-      throw ToolError{EXIT_BAD_INPUT, "the curve name of " + files[i] + " is empty"};
+      throw TrackError{TrackError::Kind::bad_input, "read_tracks",
+                       "the curve name of " + files[i] + " is empty"};
     for (char const c : name) {
       auto const byte = static_cast<unsigned char>(c);
       if (c == ',' || byte < 0x20U || byte == 0x7FU) {
-        throw ToolError{EXIT_BAD_INPUT,
-                        where +
-                            " holds a comma or a control character, which would break the "
-                            "output's names column (choose names with --names)"};
+        throw TrackError{TrackError::Kind::bad_input, "read_tracks",
+                         where +
+                             " holds a comma or a control character, which would break the "
+                             "output's names column (choose names with --names)"};
       }
     }
     auto const [found, added] = seen.emplace(name, i);
     if (!added) {
-      throw ToolError{EXIT_BAD_INPUT, "the curve name " + quote_text(name) + " is given to both " +
-                                          files[found->second] + " and " + files[i] +
-                                          " (choose names with --names)"};
+      throw TrackError{TrackError::Kind::bad_input, "read_tracks",
+                       "the curve name " + quote_text(name) + " is given to both " +
+                           files[found->second] + " and " + files[i] +
+                           " (choose names with --names)"};
     }
   }
 }
@@ -512,19 +541,23 @@ TrackSet read_tracks(std::vector<std::string> const& files, std::vector<std::str
   } else if (format == "table") {
     chosen = TrackFormat::table;
   } else if (format != "auto") {
-    throw ToolError{EXIT_BAD_INPUT,
-                    "unknown format " + quote_text(format) + " (formats: auto, bed, table)"};
+    throw TrackError{TrackError::Kind::bad_input, "read_tracks",
+                     "unknown format " + quote_text(format) + " (formats: auto, bed, table)"};
   }
-  if (files.empty()) throw ToolError{EXIT_BAD_INPUT, "no input file given"};
+  if (files.empty())
+    throw TrackError{TrackError::Kind::bad_input, "read_tracks", "no input file given"};
   if (names.empty()) {
     for (auto const& file : files) names.push_back(curve_name_of(file));
   } else if (names.size() != files.size()) {
-    throw ToolError{EXIT_BAD_INPUT, "--names gives " + count_of(names.size(), "name") + " for " +
-                                        count_of(files.size(), "file")};
+    throw TrackError{TrackError::Kind::bad_input, "read_tracks",
+                     "--names gives " + count_of(names.size(), "name") + " for " +
+                         count_of(files.size(), "file")};
   }
   std::size_t stdin_count = 0;
   for (auto const& file : files) stdin_count += file == "-" ? 1 : 0;
-  if (stdin_count > 1) throw ToolError{EXIT_BAD_INPUT, "standard input (-) is named twice"};
+  if (stdin_count > 1)
+    throw TrackError{TrackError::Kind::bad_input, "read_tracks",
+                     "standard input (-) is named twice"};
   check_names(files, names);
 
   TrackSet set;
@@ -539,4 +572,37 @@ TrackSet read_tracks(std::vector<std::string> const& files, std::vector<std::str
   return set;
 }
 
-}  // namespace velk::tool
+TrackSet tracks_from_columns(std::vector<TrackColumns> const& tracks,
+                             std::vector<std::string> names, TrackFormat format) {
+  if (names.size() != tracks.size()) {
+    throw TrackError{TrackError::Kind::bad_input, "tracks_from_columns",
+                     count_of(names.size(), "name") + " for " + count_of(tracks.size(), "track")};
+  }
+  std::vector<std::string> labels;
+  for (std::size_t i = 0; i < tracks.size(); ++i) labels.push_back("track " + std::to_string(i));
+  check_names(labels, names);
+  TrackSet set;
+  set.names = std::move(names);
+  set.counts.resize(tracks.size());
+  for (std::size_t i = 0; i < tracks.size(); ++i) {
+    auto const& columns = tracks[i];
+    auto const bed = format == TrackFormat::bed ||
+                     (format == TrackFormat::automatic && !columns.sequences.empty());
+    if (columns.starts.size() != columns.ends.size() ||
+        (bed && columns.sequences.size() != columns.starts.size())) {
+      throw TrackError{TrackError::Kind::bad_input, "tracks_from_columns",
+                       labels[i] + ": " + count_of(columns.sequences.size(), "sequence name") +
+                           ", " + count_of(columns.starts.size(), "start") + " and " +
+                           count_of(columns.ends.size(), "end") + " (one each per row)"};
+    }
+    TrackParser parser{labels[i], i, tracks.size(), bed ? TrackFormat::bed : TrackFormat::table,
+                       set};
+    for (std::size_t row = 0; row < columns.starts.size(); ++row) {
+      parser.record(bed ? std::string_view{columns.sequences[row]} : std::string_view{},
+                    columns.starts[row], columns.ends[row]);
+    }
+  }
+  return set;
+}
+
+}  // namespace velk::tracks
