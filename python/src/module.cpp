@@ -6,9 +6,11 @@
 #include <exception>
 
 #include <velk/background_line.hpp>
+#include <velk/tracks/track_error.hpp>
 
 #include "line.hpp"
 #include "log_bridge.hpp"
+#include "tracks.hpp"
 
 namespace py = pybind11;
 
@@ -28,9 +30,15 @@ PYBIND11_MODULE(_core, module) {
       if (thrown) std::rethrow_exception(thrown);
     } catch (velk::InvalidArgument const& refused) {
       PyErr_SetString(PyExc_ValueError, refused.what());
+    } catch (velk::tracks::TrackError const& error) {
+      // A file or row that cannot be used is the caller's bad argument; a failed insertion
+      // on usable input is the library's Error (rethrown to the translator below).
+      if (error.kind() != velk::tracks::TrackError::Kind::bad_input) throw;
+      PyErr_SetString(PyExc_ValueError, error.what());
     }
   });
   module.attr("LOGGER_NAME") = velk_python::LOGGER_NAME;
   velk_python::start_log_bridge();
   velk_python::register_line(module);
+  velk_python::register_tracks(module);
 }

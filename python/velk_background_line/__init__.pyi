@@ -10,6 +10,18 @@ import numpy.typing as npt
 __version__: str
 LOGGER_NAME: str
 
+def read_bed(path: Any, format: str = "auto") -> Any:
+    """The rows of a BED file or plain table as a pandas DataFrame (seq, start, end)."""
+
+def overlay(
+    tracks: Sequence[Any],
+    names: Optional[Sequence[str]] = None,
+    threads: Optional[int] = None,
+    format: str = "auto",
+) -> Any:
+    """The overlay of interval tracks as a DataFrame: seq, start, end, count, names, one
+    bool column per track."""
+
 class Error(RuntimeError):
     """A failed insertion or query, with the library's message."""
 
