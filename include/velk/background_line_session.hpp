@@ -38,6 +38,8 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -92,6 +94,25 @@ struct OverlappingEdge {
   double start;
   double end;
   std::vector<CurveElement> carried;
+};
+
+// The macro lists of many background vertices or edges at once, in flat arrays: the entries
+// of the i-th item asked for are `curve[k]`, `index[k]` for k in [offsets[i], offsets[i + 1]),
+// in the order recorded; `curve[k]` indexes `curves`, which holds each curve's name once.
+struct MacroColumns {
+  std::vector<std::string> curves;
+  std::vector<std::uint64_t> offsets;
+  std::vector<std::uint32_t> curve;
+  std::vector<index_t> index;
+};
+
+// `BackgroundLineSession::overlapping` in columns: one entry per background edge in `edges`,
+// `starts` and `ends`, and what each carries in `carried`.
+struct OverlappingColumns {
+  std::vector<index_t> edges;
+  std::vector<double> starts;
+  std::vector<double> ends;
+  MacroColumns carried;
 };
 
 // Owns a background curve, its background line with the builder, modifier and inserter that
@@ -224,6 +245,22 @@ class VELK_BACKGROUND_LINE_API BackgroundLineSession {
 
   // "inserted" or "walk_stopped".
   static std::string_view status_name(STATUS status);
+
+  // --- Many answers at once ------------------------------------------------------------
+
+  // The macro elements of `edges` (the macro vertices of `vertices`) in columns, for readers
+  // of many lists: no string per entry, `curves` is `curve_names()`. `InvalidArgument` for
+  // an index out of range, before anything is read.
+  MacroColumns macro_element_columns(absl::Span<index_t const> edges) const;
+  MacroColumns macro_vertex_columns(absl::Span<index_t const> vertices) const;
+
+  // `overlapping(a, b)` in columns: the same edges in the same order, with the same checks.
+  OverlappingColumns overlapping_columns(double a, double b) const;
+
+  // Lets the caller stop a long `insert`: `check` is called every so many inserted edges
+  // (`BackgroundLineInserter::set_interrupt_check`), and whatever it throws passes on after
+  // the insertion was undone, as for any failure of `insert`. Empty: no check.
+  void set_interrupt_check(std::function<void()> check);
 
  private:
   class Impl;

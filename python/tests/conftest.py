@@ -15,3 +15,9 @@ def example():
     status = line.insert("well-1", np.array([5.0, 15.0, 25.0]))
     line.clean()
     return line, status
+
+
+def pytest_configure(config):
+    config.addinivalue_line(
+        "markers", "package: builds and installs the package in a fresh venv (slow; run apart)"
+    )

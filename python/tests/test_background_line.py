@@ -25,7 +25,7 @@ def test_the_example_gives_its_known_answer(example):
     ]
     assert line.curves == ["well-1"]
     assert repr(line) == (
-        "<velk_background_line.BackgroundLine 'background': 7 vertices, 6 edges, 1 curve>"
+        "<velk_background_line.BackgroundLine 'background': 7 vertices, 6 live edges, 1 curve>"
     )
 
 
@@ -88,11 +88,15 @@ def test_a_long_numpy_curve_goes_in_with_a_path_of_any_length():
     assert line.overlapping(0.5, 0.5)[0][3] == [("long", count // 2 - 1), ("span", 0)]
 
 
-def test_arrays_returned_are_copies(example):
+def test_arrays_are_read_once_per_state_and_read_only(example):
     line, _ = example
-    points = line.points
-    points[:] = -1
-    assert line.points[1] == 10.0
+    points, edges = line.points, line.edges
+    assert line.points is points and line.edges is edges and len(line) == 6
+    with pytest.raises(ValueError):
+        points[:] = -1
+    line.insert("well-2", [12.0, 18.0])
+    assert line.points is not points and len(line.points) == 9 and len(points) == 7
+    assert repr(line).endswith("9 vertices, 8 live edges, 2 split (clean() removes them), 2 curves>")
 
 
 def test_insertion_releases_the_gil():

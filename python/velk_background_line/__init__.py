@@ -10,6 +10,17 @@ The library's log lines go to the logger ``"velk_background_line"`` (progress at
 placement trace at DEBUG).
 """
 
+from ._columns import EdgeColumns, VertexColumns
 from ._core import LOGGER_NAME, BackgroundLine, Error, __version__
+from ._tracks import overlay, read_bed
 
-__all__ = ["BackgroundLine", "Error", "LOGGER_NAME", "__version__"]
+__all__ = [
+    "BackgroundLine",
+    "EdgeColumns",
+    "Error",
+    "LOGGER_NAME",
+    "VertexColumns",
+    "__version__",
+    "overlay",
+    "read_bed",
+]

@@ -2,11 +2,25 @@
 
 from typing import Any, Dict, List, Optional, Sequence, Tuple
 
+from ._columns import EdgeColumns as EdgeColumns, VertexColumns as VertexColumns
+
 import numpy as np
 import numpy.typing as npt
 
 __version__: str
 LOGGER_NAME: str
+
+def read_bed(path: Any, format: str = "auto") -> Any:
+    """The rows of a BED file or plain table as a pandas DataFrame (seq, start, end)."""
+
+def overlay(
+    tracks: Sequence[Any],
+    names: Optional[Sequence[str]] = None,
+    threads: Optional[int] = None,
+    format: str = "auto",
+) -> Any:
+    """The overlay of interval tracks as a DataFrame: seq, start, end, count, names, one
+    bool column per track."""
 
 class Error(RuntimeError):
     """A failed insertion or query, with the library's message."""
@@ -29,6 +43,10 @@ class BackgroundLine:
         only: Optional[Sequence[int]] = None,
     ) -> List[str]:
         """Insert the curve `name`; one status ("inserted", "walk_stopped") per inserted edge."""
+    def insert_intervals(
+        self, name: str, starts: npt.ArrayLike, ends: npt.ArrayLike
+    ) -> List[str]:
+        """Insert the rows [starts[i], ends[i]] as the curve `name`, each row an edge."""
     def remove(self, name: str) -> Dict[str, int]:
         """Take the curve `name` out again; the counts of what went."""
     def clean(self) -> None:
@@ -66,5 +84,16 @@ class BackgroundLine:
         self, a: float, b: float
     ) -> List[Tuple[int, float, float, List[Tuple[str, int]]]]:
         """(edge, start, end, carried) for each background edge overlapping [a, b]."""
+    def overlapping_columns(self, a: float, b: float) -> EdgeColumns:
+        """`overlapping(a, b)` as flat numpy arrays."""
+    def macro_element_columns(self, edges: Optional[npt.ArrayLike] = None) -> EdgeColumns:
+        """The input edges many background edges carry (None: every live edge), in columns."""
+    def macro_vertex_columns(self, vertices: Optional[npt.ArrayLike] = None) -> VertexColumns:
+        """The input vertices many background vertices carry (None: every vertex), in columns."""
     def to_meshio(self) -> Any:
-        """The background as a meshio.Mesh with per-curve cell data."""
+        """The background as a meshio.Mesh with per-curve cell data ("curve:<name>")."""
+    def __len__(self) -> int:
+        """The number of live background edges."""
+    def __eq__(self, other: object) -> bool: ...
+    def __copy__(self) -> "BackgroundLine": ...
+    def __deepcopy__(self, memo: Dict[int, Any]) -> "BackgroundLine": ...

@@ -1,6 +1,7 @@
 #include <velk/background_line/background_line_inserter.hpp>
 
 #include <algorithm>
+#include <functional>
 #include <numeric>
 
 #include <absl/strings/str_cat.h>
@@ -54,10 +55,15 @@ ElementInsertionInfo BackgroundLineInserter::Impl::insert_edges(EdgedCurve<1> co
       Logger::LEVEL::info,
       absl::StrCat("Insertion of curve ", as_absl(input.name()), " (", input.id().string(), "): "),
       static_cast<unsigned>(edges.size())};
+  unsigned until_check = INTERRUPT_CHECK_EDGES;
   for (auto const edge : edges) {
     auto const status = insert_curve_edge(input, edge);
     report.add(status, edge);
     progress.increment();
+    if (--until_check == 0) {
+      until_check = INTERRUPT_CHECK_EDGES;
+      if (interrupt_check) interrupt_check();
+    }
   }
   return report;
 }
@@ -231,6 +237,10 @@ ElementInsertionInfo BackgroundLineInserter::insert_new_curve(EdgedCurve<1> cons
 ElementInsertionInfo BackgroundLineInserter::insert_new_curve_edges(
     EdgedCurve<1> const& input, absl::Span<index_t const> edges) {
   return impl_->insert_new_edges(input, edges);
+}
+
+void BackgroundLineInserter::set_interrupt_check(std::function<void()> check) {
+  impl_->interrupt_check = std::move(check);
 }
 
 unsigned BackgroundLineInserter::nb_element_search_rebuilds() const {

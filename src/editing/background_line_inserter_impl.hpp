@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -33,6 +34,11 @@ class BackgroundLineInserter::Impl {
 
   // `BackgroundLineInserter::remove_curve` (background_line_remover.cpp).
   ElementRemovalInfo remove_curve(uuid const& input_id);
+
+  // Called every `INTERRUPT_CHECK_EDGES` inserted edges when set
+  // (`BackgroundLineInserter::set_interrupt_check`).
+  std::function<void()> interrupt_check;
+  static constexpr unsigned INTERRUPT_CHECK_EDGES = 1024;
 
  private:
   // Places both end vertices of the input edge (vertex 0 first), records each as a macro

@@ -103,12 +103,27 @@ std::vector<BackgroundLineSession::Edge> checked_edges(
   return result;
 }
 
+// How many points or edges a long loop of `insert` handles between two interrupt checks.
+constexpr std::size_t INTERRUPT_CHECK_STRIDE = 1u << 16;
+
+// Calls `check`, when set, on every INTERRUPT_CHECK_STRIDE-th `item`.
+void maybe_check(std::function<void()> const& check, std::size_t item) {
+  if (check && item % INTERRUPT_CHECK_STRIDE == INTERRUPT_CHECK_STRIDE - 1) check();
+}
+
 void build_curve(EdgedCurveBuilder<1>& builder, std::string_view name,
                  std::vector<double> const& points,
-                 std::vector<BackgroundLineSession::Edge> const& edges) {
+                 std::vector<BackgroundLineSession::Edge> const& edges,
+                 std::function<void()> const& interrupt_check = {}) {
   builder.set_name(name);
-  for (auto const x : points) builder.create_point(Point<1>{{x}});
-  for (auto const& edge : edges) builder.create_edge(edge[0], edge[1]);
+  for (std::size_t vertex = 0; vertex < points.size(); ++vertex) {
+    builder.create_point(Point<1>{{points[vertex]}});
+    maybe_check(interrupt_check, vertex);
+  }
+  for (std::size_t edge = 0; edge < edges.size(); ++edge) {
+    builder.create_edge(edges[edge][0], edges[edge][1]);
+    maybe_check(interrupt_check, edge);
+  }
 }
 
 }  // namespace
@@ -199,6 +214,7 @@ class BackgroundLineSession::Impl {
     };
     auto const count = only.empty() ? edges.size() : only.size();
     for (std::size_t entry = 0; entry < count; ++entry) {
+      maybe_check(interrupt_check, entry);
       auto const& edge = edges[only.empty() ? entry : only[entry]];
       for (auto const vertex : edge) {
         if (off(vertex)) return vertex;
@@ -224,6 +240,9 @@ class BackgroundLineSession::Impl {
   // of memory is left broken, where a failed insertion must leave the session whole.
   std::map<std::string, InputCurve*, std::less<>> by_name;
   std::map<uuid, InputCurve*> by_id;
+
+  // `set_interrupt_check`: also called in the long loops of `insert` before the insertion.
+  std::function<void()> interrupt_check;
 };
 
 BackgroundLineSession::BackgroundLineSession(absl::Span<double const> points,
@@ -275,7 +294,7 @@ std::vector<InsertedEdge> BackgroundLineSession::insert(std::string const& name,
   input->inserted.assign(all_edges.size(), false);
   {
     EdgedCurveBuilder<1> builder{*input->curve};
-    build_curve(builder, name, scaled, all_edges);
+    build_curve(builder, name, scaled, all_edges, state.interrupt_check);
   }
   // All or nothing: when the library fails part-way (memory exhausted, say), it undoes
   // what it did, and the curve is not registered: the session is as before the call, the
@@ -432,18 +451,73 @@ std::optional<std::vector<index_t>> BackgroundLineSession::path(std::string_view
   return state.line.macro_edge_path({*first, *last}, MeshEdge{input.curve->id(), edge}, limit);
 }
 
-std::vector<OverlappingEdge> BackgroundLineSession::overlapping(double a, double b) const {
-  static constexpr char const* OPERATION = "BackgroundLineSession::overlapping";
-  if (std::isnan(a) || std::isnan(b) || a > b) {
-    refuse(OPERATION, absl::StrCat("[", number(a), ", ", number(b), "] is not an interval"));
+namespace {
+
+// Columns for the lists `view_of(item)` of `items`, curves numbered as in `curves`.
+template <typename Curves, typename Item, typename ViewOf, typename IdOf, typename IndexOf>
+MacroColumns macro_columns(Curves const& curves, absl::Span<Item const> items,
+                           ViewOf const& view_of, IdOf const& id_of, IndexOf const& index_of,
+                           char const* operation) {
+  MacroColumns columns;
+  columns.curves.reserve(curves.size());
+  // Few curves: a sorted table of uuids, searched only when an entry's curve is not the
+  // previous entry's (runs of one curve are the rule).
+  std::vector<std::pair<uuid, std::uint32_t>> numbers;
+  numbers.reserve(curves.size());
+  for (std::size_t slot = 0; slot < curves.size(); ++slot) {
+    columns.curves.push_back(curves[slot]->name);
+    numbers.emplace_back(curves[slot]->curve->id(), static_cast<std::uint32_t>(slot));
   }
-  auto const& state = *impl_;
+  std::sort(numbers.begin(), numbers.end());
+  std::size_t total = 0;
+  for (auto const item : items) total += view_of(item).size();
+  columns.offsets.reserve(items.size() + 1);
+  columns.curve.reserve(total);
+  columns.index.reserve(total);
+  columns.offsets.push_back(0);
+  uuid const* last_id = nullptr;
+  std::uint32_t last_number = 0;
+  for (auto const item : items) {
+    for (auto const entry : view_of(item)) {
+      auto const& id = id_of(entry);
+      if (last_id == nullptr || !(*last_id == id)) {
+        auto const found = std::lower_bound(
+            numbers.begin(), numbers.end(), id,
+            [](auto const& number, uuid const& key) { return number.first < key; });
+        if (found == numbers.end() || !(found->first == id)) {
+          throw LumoraException{absl::StrCat("[", operation,
+                                             "] the background records an element of an "
+                                             "unknown curve ",
+                                             id.string())};
+        }
+        last_id = &found->first;
+        last_number = found->second;
+      }
+      columns.curve.push_back(last_number);
+      columns.index.push_back(index_of(entry));
+    }
+    columns.offsets.push_back(columns.curve.size());
+  }
+  return columns;
+}
+
+// The live background edges that share more than an end point with [a, b] (for a == b: that
+// contain the point), in axis order, with what they carry: the rule of `overlapping` and
+// `overlapping_columns`. `operation` tags the refusal of a bad interval.
+template <typename State>
+OverlappingColumns overlapping_in_columns(State const& state, double a, double b,
+                                          char const* operation) {
+  if (std::isnan(a) || std::isnan(b) || a > b) {
+    refuse(operation, absl::StrCat("[", number(a), ", ", number(b), "] is not an interval"));
+  }
   // Scaling keeps order, so the scaled query finds every candidate; the test below is done
   // on the caller's values, which are exact.
   auto const candidates = state.modifier.edges_overlapping(std::ldexp(a, state.exponent),
                                                            std::ldexp(b, state.exponent));
-  std::vector<OverlappingEdge> result;
-  result.reserve(candidates.size());
+  OverlappingColumns result;
+  result.edges.reserve(candidates.size());
+  result.starts.reserve(candidates.size());
+  result.ends.reserve(candidates.size());
   for (auto const edge : candidates) {
     auto const& ends = state.background.edge_vertices(edge);
     auto const first = state.unscaled(state.background.point(ends[0]).value(0));
@@ -453,8 +527,31 @@ std::vector<OverlappingEdge> BackgroundLineSession::overlapping(double a, double
     if (start > b || end < a) continue;
     // Two intervals of positive length that only touch share no part of the axis.
     if (start < end && a < b && (end == a || start == b)) continue;
-    result.push_back(
-        {edge, start, end, state.named(state.line.macro_element_view(edge), OPERATION)});
+    result.edges.push_back(edge);
+    result.starts.push_back(start);
+    result.ends.push_back(end);
+  }
+  result.carried = macro_columns(
+      state.curves, absl::Span<index_t const>{result.edges},
+      [&state](index_t edge) { return state.line.macro_element_view(edge); },
+      [](MeshElement const& entry) -> uuid const& { return entry.mesh_id; },
+      [](MeshElement const& entry) { return entry.element_id; }, operation);
+  return result;
+}
+
+}  // namespace
+
+std::vector<OverlappingEdge> BackgroundLineSession::overlapping(double a, double b) const {
+  auto found = overlapping_in_columns(*impl_, a, b, "BackgroundLineSession::overlapping");
+  auto const& carried = found.carried;
+  std::vector<OverlappingEdge> result(found.edges.size());
+  for (std::size_t item = 0; item < result.size(); ++item) {
+    auto& piece = result[item];
+    piece = {found.edges[item], found.starts[item], found.ends[item], {}};
+    piece.carried.reserve(carried.offsets[item + 1] - carried.offsets[item]);
+    for (auto entry = carried.offsets[item]; entry < carried.offsets[item + 1]; ++entry) {
+      piece.carried.push_back({carried.curves[carried.curve[entry]], carried.index[entry]});
+    }
   }
   return result;
 }
@@ -467,6 +564,36 @@ std::string_view BackgroundLineSession::status_name(STATUS status) {
       return "walk_stopped";
   }
   return "unknown";
+}
+
+MacroColumns BackgroundLineSession::macro_element_columns(absl::Span<index_t const> edges) const {
+  static constexpr char const* OPERATION = "BackgroundLineSession::macro_element_columns";
+  auto const& state = *impl_;
+  for (auto const edge : edges) state.check_edge(edge, OPERATION);
+  return macro_columns(
+      state.curves, edges, [&state](index_t edge) { return state.line.macro_element_view(edge); },
+      [](MeshElement const& entry) -> uuid const& { return entry.mesh_id; },
+      [](MeshElement const& entry) { return entry.element_id; }, OPERATION);
+}
+
+MacroColumns BackgroundLineSession::macro_vertex_columns(absl::Span<index_t const> vertices) const {
+  static constexpr char const* OPERATION = "BackgroundLineSession::macro_vertex_columns";
+  auto const& state = *impl_;
+  for (auto const vertex : vertices) state.check_vertex(vertex, OPERATION);
+  return macro_columns(
+      state.curves, vertices,
+      [&state](index_t vertex) { return state.line.macro_vertex_view(vertex); },
+      [](MeshVertex const& entry) -> uuid const& { return entry.mesh_id; },
+      [](MeshVertex const& entry) { return entry.vertex_id; }, OPERATION);
+}
+
+OverlappingColumns BackgroundLineSession::overlapping_columns(double a, double b) const {
+  return overlapping_in_columns(*impl_, a, b, "BackgroundLineSession::overlapping_columns");
+}
+
+void BackgroundLineSession::set_interrupt_check(std::function<void()> check) {
+  impl_->interrupt_check = check;
+  impl_->inserter.set_interrupt_check(std::move(check));
 }
 
 }  // namespace velk

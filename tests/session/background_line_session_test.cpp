@@ -377,3 +377,29 @@ TEST(BackgroundLineSession, RemovesACurveByName) {
 }
 
 }  // namespace
+
+// An interrupt check that throws stops an insertion at any of its stages (building the
+// curve, checking its points, inserting its edges): the line is as before and the name free.
+TEST(BackgroundLineSession, AnInterruptedInsertionChangesNothing) {
+  std::vector<double> points(200'001);
+  for (std::size_t i = 0; i < points.size(); ++i) points[i] = double(i) / (points.size() - 1);
+  struct Stop {};
+  for (int const calls_before_stop : {0, 4, 7, 30}) {
+    BackgroundLineSession line{{0.0, 0.5, 1.0}};
+    line.insert("first", {0.25, 0.75});
+    auto const points_before = line.points();
+    auto const edges_before = line.edges();
+    int calls = 0;
+    line.set_interrupt_check([&] {
+      if (calls++ == calls_before_stop) throw Stop{};
+    });
+    EXPECT_THROW(line.insert("long", points), Stop) << calls_before_stop;
+    EXPECT_EQ(line.points(), points_before);
+    EXPECT_EQ(line.edges(), edges_before);
+    EXPECT_EQ(line.curve_names(), std::vector<std::string>{"first"});
+    auto const columns = line.macro_element_columns(Indices{0, 1, 2, 3, 4, 5});
+    EXPECT_EQ(columns.curve.size(), 2u);
+    line.set_interrupt_check({});
+    EXPECT_EQ(line.insert("long", points).size(), points.size() - 1);
+  }
+}

@@ -6,6 +6,7 @@
 //   inserter.remove_curve(input);   // and out again: ElementRemovalInfo
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include <absl/types/span.h>
@@ -95,6 +96,12 @@ class VELK_BACKGROUND_LINE_API BackgroundLineInserter {
 
   // The same, for the curve with uuid `input_id` (the curve object may no longer exist).
   ElementRemovalInfo remove_curve(uuid const& input_id);
+
+  // Lets a caller stop a long insertion: `check` (when not empty) is called after every
+  // 1024 inserted edges of every insert call, and whatever it throws passes on like any
+  // other failure of the call, so that `insert_new_curve` and `insert_new_curve_edges`
+  // undo what they did first. An empty function turns the check off.
+  void set_interrupt_check(std::function<void()> check);
 
   // How many times the element search was rebuilt: at the first insertion and whenever
   // the modifier's clean stamp changed since the last one.
