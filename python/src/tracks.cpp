@@ -42,12 +42,10 @@ tracks::TrackColumns columns_argument(py::handle track) {
   return columns;
 }
 
-tracks::TrackFormat format_argument(std::string const& format) {
-  if (format == "auto") return tracks::TrackFormat::automatic;
-  if (format == "bed") return tracks::TrackFormat::bed;
-  if (format == "table") return tracks::TrackFormat::table;
-  throw py::value_error("[overlay] format must be \"auto\", \"bed\" or \"table\", not \"" + format +
-                        "\"");
+// Whether rows of this format name their sequence (BED, GFF/GTF and VCF; not a plain table).
+bool names_sequences(tracks::TrackFormat format) {
+  return format == tracks::TrackFormat::bed || format == tracks::TrackFormat::gff ||
+         format == tracks::TrackFormat::vcf;
 }
 
 // The rows of one file: (sequence names, per row the sequence's index, starts, ends, whether
@@ -74,7 +72,7 @@ py::tuple read_track(std::string const& path, std::string const& format) {
   }
   return py::make_tuple(sequences, owned_array(std::move(sequence_of_row)),
                         owned_array(std::move(starts)), owned_array(std::move(ends)), plain,
-                        set.format == tracks::TrackFormat::bed);
+                        names_sequences(set.format));
 }
 
 // The rows of every line in axis order, lines in sequence order, flattened: each row's
@@ -94,7 +92,7 @@ struct OverlayRows {
 OverlayRows overlay_rows(tracks::TrackSet set, unsigned threads) {
   OverlayRows rows;
   rows.names = set.names;
-  rows.bed = set.format == tracks::TrackFormat::bed;
+  rows.bed = names_sequences(set.format);
   auto const nb_tracks = rows.names.size();
   std::map<std::vector<std::uint64_t>, std::uint32_t> set_index;
   for (auto const& line : tracks::overlay(std::move(set), threads)) {
@@ -144,7 +142,7 @@ py::tuple overlay_tracks(py::list const& given, py::object const& names, unsigne
       columns.push_back(columns_argument(track));
     }
   }
-  auto const kind = format_argument(format);
+  auto const kind = tracks::format_named(format);
   follow_python_level();
   auto rows = [&] {
     py::gil_scoped_release release;

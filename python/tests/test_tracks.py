@@ -29,23 +29,29 @@ def tool_rows(files, tmp_path):
         pytest.skip("the command-line tool is not built")
     out = tmp_path / "out.tsv"
     subprocess.run([tool, "overlay", *map(str, files), "-o", str(out), "--quiet"], check=True)
-    return pd.read_csv(out, sep="\t", header=None,
-                       names=["seq", "start", "end", "count", "names"])
+    # The five columns, then a 0/1 column per track.
+    rows = pd.read_csv(out, sep="\t", header=None)
+    rows.columns = ["seq", "start", "end", "count", "names"] + [
+        f"track{i}" for i in range(rows.shape[1] - 5)]
+    return rows
 
 
 def test_overlay_gives_the_tools_rows_from_files_and_from_memory(bed_files, tmp_path):
     expected = tool_rows(bed_files, tmp_path)
     from_files = vbl.overlay(bed_files)
     assert list(from_files.columns) == ["seq", "start", "end", "count", "names", "a", "b"]
-    got = from_files[expected.columns].astype({"seq": str})
-    pd.testing.assert_frame_equal(got, expected)
+    got = from_files[expected.columns[:5]].astype({"seq": str})
+    pd.testing.assert_frame_equal(got, expected.iloc[:, :5])
+    # The tool's 0/1 columns are the DataFrame's flags.
+    assert (from_files[["a", "b"]].astype(int).values == expected.iloc[:, 5:].values).all()
     # The flags say the same as the names.
     assert (from_files.a == from_files.names.str.contains("a")).all()
     assert (from_files[["a", "b"]].sum(axis=1) == from_files["count"]).all()
 
     # The rows read back (zero-length row widened) give the same overlay in memory.
     tables = [vbl.read_bed(path) for path in bed_files]
-    assert tables[0].start.tolist() == [5, 10, 15, 39] and tables[1].end.dtype == np.int64
+    # Rows come grouped by sequence, sequences in name order.
+    assert tables[0].start.tolist() == [10, 15, 39, 5] and tables[1].end.dtype == np.int64
     pd.testing.assert_frame_equal(vbl.overlay(tables, names=["a", "b"], threads=1), from_files)
 
 
@@ -63,12 +69,20 @@ def test_plain_tables_as_files_and_as_arrays(tmp_path):
         expected.iloc[:, :4].values.tolist()
 
 
+def test_gff_rows_read_as_half_open(tmp_path):
+    gff = tmp_path / "genes.gff"
+    gff.write_text("##gff-version 3\nchr1\tsrc\tgene\t11\t20\t.\t+\t.\tID=g\n")
+    table = vbl.read_bed(gff)
+    assert table[["seq", "start", "end"]].astype({"seq": str}).values.tolist() == \
+        [["chr1", 10, 20]]
+
+
 @pytest.mark.parametrize("call, message", [
     (lambda p: vbl.overlay([p, ([0], [1])]), "every track as a path"),
     (lambda p: vbl.overlay([p], names=["count"]), "may not be named 'count'"),
     (lambda p: vbl.overlay([p], names=["a", "b"]), "name"),
     (lambda p: vbl.read_bed(p.parent / "missing.bed"), "missing.bed"),
-    (lambda p: vbl.overlay([p], format="gff"), "format must be"),
+    (lambda p: vbl.overlay([p], format="gff3"), "unknown format"),
 ])
 def test_bad_tracks_are_refused(bed_files, call, message):
     with pytest.raises(ValueError, match=message):

@@ -26,16 +26,18 @@ def read_bed(path, format="auto"):
     ----------
     path : str or os.PathLike
         The file; "-" reads standard input.
-    format : {"auto", "bed", "table"}
-        "auto": BED for ``*.bed`` and ``*.bed.gz`` or rows that name a sequence.
+    format : {"auto", "bed", "table", "gff", "vcf"}
+        "auto": chosen from the file name (``.bed``, ``.gff``, ``.gtf``, ``.vcf``, gzipped
+        too) or else from the rows' content.
 
     Returns
     -------
     pandas.DataFrame
         ``seq`` (categorical; absent for a plain table), ``start`` and ``end`` (int64 when
         every coordinate is an integer, else float64), one row per row kept, in file order
-        grouped by sequence. A zero-length BED row ``[s, s]`` is read as ``[s - 1, s + 1]``
-        and a zero-length table row is left out, as in the overlay.
+        grouped by sequence, sequences in name order. A zero-length BED row ``[s, s]`` is
+        read as ``[s - 1, s + 1]`` and a zero-length table row is left out, as in the
+        overlay; GFF's 1-based closed rows and VCF's records come as BED-like half-open rows.
 
     Raises
     ------
@@ -83,7 +85,7 @@ def overlay(tracks, names=None, threads=None, format="auto"):
         or "track 0", "track 1", ... for tracks in memory.
     threads : int, optional
         Worker threads (default: one per core, at most one per sequence).
-    format : {"auto", "bed", "table"}
+    format : {"auto", "bed", "table", "gff", "vcf"}
 
     Returns
     -------

@@ -92,4 +92,4 @@ def test_overlay_rows_agree_with_zero_length_rows(tmp_path):
     helper = subprocess.run([HELPER, "overlay", str(a), str(b)], capture_output=True, text=True,
                             check=True).stdout
     assert tool == helper
-    assert "chr1\t0\t1\t1\tb\n" in tool  # the zero-length row at 0 covers [0, 1]
+    assert "chr1\t0\t1\t1\tb\t0\t1\n" in tool  # the zero-length row at 0 covers [0, 1]
