@@ -26,15 +26,15 @@
 #include <CLI/CLI.hpp>
 #include <velk/background_line.hpp>
 
-#include "demo_data.hpp"
-#include "input.hpp"
-#include "job.hpp"
-#include "output_files.hpp"
-#include "overlay.hpp"
-#include "preflight.hpp"
-#include "text.hpp"
-#include "tool_error.hpp"
-#include "writers.hpp"
+#include "common/output_files.hpp"
+#include "common/text.hpp"
+#include "common/tool_error.hpp"
+#include "insert/demo_data.hpp"
+#include "insert/input.hpp"
+#include "insert/job.hpp"
+#include "insert/preflight.hpp"
+#include "insert/writers.hpp"
+#include "overlay/overlay.hpp"
 
 namespace {
 

@@ -19,8 +19,8 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "../../tools/input.hpp"
-#include "../../tools/tool_error.hpp"
+#include "common/tool_error.hpp"
+#include "insert/input.hpp"
 
 namespace {
 

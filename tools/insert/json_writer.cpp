@@ -1,6 +1,6 @@
-#include "json_result_writer.hpp"
-#include "text.hpp"
-#include "writers.hpp"
+#include "common/text.hpp"
+#include "insert/json_result_writer.hpp"
+#include "insert/writers.hpp"
 
 namespace velk::tool {
 

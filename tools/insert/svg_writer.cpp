@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "text.hpp"
-#include "writers.hpp"
+#include "common/text.hpp"
+#include "insert/writers.hpp"
 
 namespace velk::tool {
 namespace {

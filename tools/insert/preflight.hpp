@@ -18,7 +18,7 @@
 #include <geometry/tolerance.hpp>
 #include <velk/background_line/scaling.hpp>
 
-#include "input.hpp"
+#include "insert/input.hpp"
 
 namespace velk::tool {
 

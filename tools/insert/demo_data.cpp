@@ -1,4 +1,4 @@
-#include "demo_data.hpp"
+#include "insert/demo_data.hpp"
 
 namespace velk::tool {
 

@@ -6,8 +6,8 @@
 
 #include <absl/container/flat_hash_map.h>
 
-#include "text.hpp"
-#include "writers.hpp"
+#include "common/text.hpp"
+#include "insert/writers.hpp"
 
 namespace velk::tool {
 namespace {

@@ -14,7 +14,7 @@
 
 #include <velk/tracks.hpp>
 
-#include "job.hpp"
+#include "insert/job.hpp"
 
 namespace CLI {
 class App;

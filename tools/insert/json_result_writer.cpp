@@ -1,4 +1,4 @@
-#include "json_result_writer.hpp"
+#include "insert/json_result_writer.hpp"
 
 #include <charconv>
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "overlay.hpp"
+#include "overlay/overlay.hpp"
 
 #include <algorithm>
 #include <iostream>
@@ -10,11 +10,11 @@
 #include <velk/background_line.hpp>
 #include <velk/tracks.hpp>
 
-#include "json_result_writer.hpp"
-#include "output_files.hpp"
-#include "text.hpp"
-#include "tool_error.hpp"
-#include "writers.hpp"
+#include "common/output_files.hpp"
+#include "common/text.hpp"
+#include "common/tool_error.hpp"
+#include "insert/json_result_writer.hpp"
+#include "insert/writers.hpp"
 
 namespace velk::tool {
 namespace {

@@ -1,4 +1,4 @@
-#include "output_files.hpp"
+#include "common/output_files.hpp"
 
 #include <cerrno>
 #include <climits>
@@ -16,7 +16,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "tool_error.hpp"
+#include "common/tool_error.hpp"
 
 namespace velk::tool {
 namespace {

@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <limits>
 
-#include "text.hpp"
-#include "writers.hpp"
+#include "common/text.hpp"
+#include "insert/writers.hpp"
 
 namespace velk::tool {
 namespace {

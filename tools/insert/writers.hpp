@@ -7,7 +7,7 @@
 
 #include <ostream>
 
-#include "job.hpp"
+#include "insert/job.hpp"
 
 namespace velk::tool {
 

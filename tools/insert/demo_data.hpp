@@ -5,7 +5,7 @@
 //   velk::tool::JobInput input = velk::tool::demo_input();
 #pragma once
 
-#include "input.hpp"
+#include "insert/input.hpp"
 
 namespace velk::tool {
 

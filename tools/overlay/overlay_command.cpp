@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "overlay.hpp"
+#include "overlay/overlay.hpp"
 
 namespace velk::tool {
 

@@ -1,4 +1,4 @@
-#include "preflight.hpp"
+#include "insert/preflight.hpp"
 
 #include <algorithm>
 #include <cfloat>
@@ -6,8 +6,8 @@
 
 #include <velk/background_line.hpp>
 
-#include "text.hpp"
-#include "tool_error.hpp"
+#include "common/text.hpp"
+#include "common/tool_error.hpp"
 
 namespace velk::tool {
 namespace {

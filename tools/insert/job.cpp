@@ -1,4 +1,4 @@
-#include "job.hpp"
+#include "insert/job.hpp"
 
 #include <algorithm>
 #include <map>
@@ -9,8 +9,8 @@
 
 #include <basic/strings.hpp>
 
-#include "text.hpp"
-#include "tool_error.hpp"
+#include "common/text.hpp"
+#include "common/tool_error.hpp"
 
 namespace velk::tool {
 namespace {

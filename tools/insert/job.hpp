@@ -22,8 +22,8 @@
 #include <absl/types/span.h>
 #include <velk/background_line.hpp>
 
-#include "input.hpp"
-#include "preflight.hpp"
+#include "insert/input.hpp"
+#include "insert/preflight.hpp"
 
 namespace velk::tool {
 

@@ -1,4 +1,4 @@
-#include "text.hpp"
+#include "common/text.hpp"
 
 #include <charconv>
 

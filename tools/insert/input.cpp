@@ -1,4 +1,4 @@
-#include "input.hpp"
+#include "insert/input.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -12,8 +12,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "text.hpp"
-#include "tool_error.hpp"
+#include "common/text.hpp"
+#include "common/tool_error.hpp"
 
 namespace velk::tool {
 namespace {
