@@ -1,14 +1,22 @@
 #include <velk/background_line/scaling.hpp>
 
+#include <algorithm>
 #include <cfloat>
+#include <cmath>
 
 namespace velk {
 
 Scaling scaling_for_tolerance(double requested) {
-  auto exponent = static_cast<int>(std::ceil(std::log2(GEOMETRIC_TOLERANCE / requested)));
+  // Past +-LIMIT the tolerance in effect is 0 or infinite whatever the exponent; clamped
+  // there, a request of a subnormal (whose quotient overflows to infinity) never makes an
+  // out-of-range integer. Callers check the tolerance in effect.
+  constexpr int LIMIT = 1100;
+  auto const wanted = std::ceil(std::log2(GEOMETRIC_TOLERANCE / requested));
+  auto exponent =
+      std::isnan(wanted) ? 0 : static_cast<int>(std::clamp<double>(wanted, -LIMIT, LIMIT));
   auto const in_effect = [](int e) { return std::ldexp(GEOMETRIC_TOLERANCE, -e); };
-  while (in_effect(exponent) > requested) ++exponent;
-  while (in_effect(exponent - 1) <= requested) --exponent;
+  while (exponent < LIMIT && in_effect(exponent) > requested) ++exponent;
+  while (exponent > -LIMIT && in_effect(exponent - 1) <= requested) --exponent;
   return Scaling{exponent, in_effect(exponent)};
 }
 
