@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include <absl/strings/str_split.h>
 #include <velk/background_line.hpp>
 #include <velk/tracks.hpp>
 
@@ -101,15 +102,7 @@ void run_overlay_job(OverlayOptions const& options) {
   if (!options.json.empty()) outputs.add(options.json, {});
 
   std::vector<std::string> names;
-  if (!options.names.empty()) {
-    std::size_t begin = 0;
-    while (true) {
-      auto const comma = options.names.find(',', begin);
-      names.push_back(options.names.substr(begin, comma - begin));
-      if (comma == std::string::npos) break;
-      begin = comma + 1;
-    }
-  }
+  if (!options.names.empty()) names = absl::StrSplit(options.names, ',');
   std::unordered_map<std::string, double> lengths;
   if (!options.genome.empty()) lengths = read_genome(options.genome);
   // Sorted input (every file's rows grouped by sequence, in name order) is read one sequence
