@@ -14,6 +14,7 @@
 #include "common/output_files.hpp"
 #include "common/text.hpp"
 #include "common/tool_error.hpp"
+#include "insert/job.hpp"
 #include "insert/json_result_writer.hpp"
 #include "insert/writers.hpp"
 
@@ -48,26 +49,8 @@ void write_empty_document(std::ostream& out, std::string const& background,
   writer.finish();
 }
 
-// The background edges of a job on a line's rows, in axis order, each with the tracks (the
-// job's curves) it carries.
-void add_edges(EdgeRows& rows, Job const& job) {
-  std::vector<std::pair<double, index_t>> edges(job.nb_edges());
-  for (index_t e = 0; e < job.nb_edges(); ++e) {
-    auto const [a, b] = job.edge_vertices(e);
-    edges[e] = {std::min(job.x(a), job.x(b)), e};
-  }
-  if (!std::is_sorted(edges.begin(), edges.end())) std::sort(edges.begin(), edges.end());
-  CurveSet carried{job.input().curves.size()};
-  for (auto const& [start, edge] : edges) {
-    carried.clear();
-    job.for_each_macro_element(edge,
-                               [&carried](MacroRef const& macro) { carried.insert(macro.curve); });
-    rows.add(start, carried);
-  }
-}
-
-}  // namespace
-
+// The line of one sequence as a job of `insert`: the background is the chain through the
+// breakpoints, and each track is a curve with one edge per interval (points 2i and 2i + 1).
 JobInput job_input_of(SequenceTracks const& sequence, std::vector<std::string> const& names,
                       Breakpoints const& breakpoints) {
   JobInput input;
@@ -92,7 +75,23 @@ JobInput job_input_of(SequenceTracks const& sequence, std::vector<std::string> c
   return input;
 }
 
-namespace {
+// The background edges of a job on a line's rows, in axis order, each with the tracks (the
+// job's curves) it carries.
+void add_edges(EdgeRows& rows, Job const& job) {
+  std::vector<std::pair<double, index_t>> edges(job.nb_edges());
+  for (index_t e = 0; e < job.nb_edges(); ++e) {
+    auto const [a, b] = job.edge_vertices(e);
+    edges[e] = {std::min(job.x(a), job.x(b)), e};
+  }
+  if (!std::is_sorted(edges.begin(), edges.end())) std::sort(edges.begin(), edges.end());
+  CurveSet carried{job.input().curves.size()};
+  for (auto const& [start, edge] : edges) {
+    carried.clear();
+    job.for_each_macro_element(edge,
+                               [&carried](MacroRef const& macro) { carried.insert(macro.curve); });
+    rows.add(start, carried);
+  }
+}
 
 void run_overlay_job(OverlayOptions const& options) {
   // Output paths are checked first: a bad one is refused before any long work.
