@@ -28,6 +28,7 @@
 // "track N") and line; an insertion that fails is `failed`.
 #pragma once
 
+#include <velk/tracks/edge_rows.hpp>
 #include <velk/tracks/message_text.hpp>
 #include <velk/tracks/ordered_pool.hpp>
 #include <velk/tracks/overlay.hpp>

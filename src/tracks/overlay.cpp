@@ -7,6 +7,7 @@
 
 #include <absl/container/flat_hash_map.h>
 #include <velk/background_line.hpp>
+#include <velk/tracks/edge_rows.hpp>
 #include <velk/tracks/message_text.hpp>
 #include <velk/tracks/ordered_pool.hpp>
 #include <velk/tracks/track_error.hpp>
@@ -202,15 +203,13 @@ LineRows overlay_line(SequenceTracks sequence, std::vector<std::string> const& n
                      line_label(sequence) + ": the insertions changed the background's vertices"};
   }
 
-  rows.set_of_edge.assign(nb_points - 1, LineRows::NO_SET);
+  EdgeRows edge_rows{std::move(rows.sequence), std::move(rows.breakpoints), line_label(sequence)};
   absl::flat_hash_map<uuid, std::size_t> curves;
   for (std::size_t t = 0; t < ids.size(); ++t) curves.insert_or_assign(ids[t], t);
   CurveSet carried{ids.size()};
   for (index_t edge = 0; edge + 1 < nb_points; ++edge) {
-    auto const macros = line.macro_element_view(edge);
-    if (macros.empty()) continue;
     carried.clear();
-    for (auto const macro : macros) {
+    for (auto const macro : line.macro_element_view(edge)) {
       auto const found = curves.find(macro.mesh_id);
       if (found == curves.end()) {
         throw TrackError{TrackError::Kind::failed, "overlay_line",
@@ -219,9 +218,15 @@ LineRows overlay_line(SequenceTracks sequence, std::vector<std::string> const& n
       }
       carried.insert(found->second);
     }
-    rows.set_of_edge[edge] = rows.intern(carried);
+    edge_rows.add(edge_rows.breakpoints().x[edge], carried);
   }
-  return rows;
+  return std::move(edge_rows).finish();
+}
+
+Breakpoints row_breakpoints(SequenceTracks const& sequence, bool from_zero) {
+  std::vector<std::vector<Run>> runs;
+  for (auto const& track : sequence.tracks) runs.push_back(merged_runs(track));
+  return breakpoints_of_runs(runs, from_zero);
 }
 
 Breakpoints breakpoints_of(SequenceTracks const& sequence, bool from_zero) {

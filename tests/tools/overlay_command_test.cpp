@@ -93,6 +93,10 @@ TEST(ToolOverlay, WritesTheKnownRows) {
        "-1\t1.50\t1\tzones\t0\t0\t1\n1.50\t2e0\t2\tlogs,zones\t1\t0\t1\n"
        "2e0\t2.25\t3\tlogs,picks,zones\t1\t1\t1\n2.25\t3\t2\tlogs,picks\t1\t1\t0\n"
        "3\t6.0\t1\tlogs\t1\t0\t0\n"},
+      {"a row end merged into a run keeps its spelling out of the rows",
+       {{"a.txt", "5\t1e1\n8\t12\n"}, {"b.txt", "10.0\t15\n"}},
+       {"a.txt", "b.txt"},
+       "5\t10.0\t1\ta\t1\t0\n10.0\t12\t2\ta,b\t1\t1\n12\t15\t1\tb\t0\t1\n"},
       {"touching rows of a table are one run",
        {{"t.csv", "0,1\n1,2\n2,3\n"}},
        {"t.csv"},
@@ -119,6 +123,10 @@ TEST(ToolOverlay, WritesTheKnownRows) {
     EXPECT_EQ(run.err, "");
     // The same rows through -o, and through the threads one line at a time.
     arguments.insert(arguments.end(), {"-o", "rows.tsv", "--threads", "1"});
+    EXPECT_EQ(run_tool(arguments, work.path()).exit_code, 0);
+    EXPECT_EQ(read_file(work / "rows.tsv"), known.rows);
+    // With --json the rows come from the line that carries every row as an edge.
+    arguments.insert(arguments.end(), {"--json", "r.json"});
     EXPECT_EQ(run_tool(arguments, work.path()).exit_code, 0);
     EXPECT_EQ(read_file(work / "rows.tsv"), known.rows);
   }

@@ -294,18 +294,6 @@ void OutputFiles::open(Planned& file) {
   }
 }
 
-void OutputFiles::write(Planned& file) {
-  open(file);
-  DescriptorBuffer buffer{file.descriptor};
-  std::ostream out{&buffer};
-  file.writer(out);
-  out.flush();
-  if (!out || buffer.error() != 0) {
-    auto const reason = buffer.error() != 0 ? std::strerror(buffer.error()) : "write error";
-    throw ToolError{EXIT_FAILED, file.target.string() + ": cannot write the output: " + reason};
-  }
-}
-
 void OutputFiles::put_in_place(Planned& file) {
   auto const fail = [&file](std::string const& reason) {
     throw ToolError{EXIT_FAILED,
@@ -343,13 +331,9 @@ void OutputFiles::put_in_place(Planned& file) {
 }
 
 void OutputFiles::commit() {
-  try {
-    for (auto& file : planned_) write(file);
-    for (auto& file : planned_) put_in_place(file);
-  } catch (...) {
-    remove_temporaries();
-    throw;
-  }
+  commit_streams([this](std::vector<std::ostream*> const& streams) {
+    for (std::size_t i = 0; i < planned_.size(); ++i) planned_[i].writer(*streams[i]);
+  });
 }
 
 void OutputFiles::commit_streams(StreamsWriter const& writer) {

@@ -50,10 +50,11 @@ class OutputFiles {
   // bad paths are refused before any long work.
   void add(std::filesystem::path const& target, Writer writer);
 
-  // Writes every planned file to a new temporary file in its target's directory, then puts
-  // each in place. Throws `ToolError` (`EXIT_FAILED`) naming the file when a write fails,
-  // and passes on what a writer throws; every temporary is then removed and no target was
-  // touched (but a device or pipe written directly has received what was written).
+  // Writes every planned file to a new temporary file in its target's directory (all open
+  // at once, written in the order they were added), then puts each in place. Throws
+  // `ToolError` (`EXIT_FAILED`) naming the file when a write fails, and passes on what a
+  // writer throws; every temporary is then removed and no target was touched (but a device
+  // or pipe written directly has received what was written).
   void commit();
 
   // Like `commit`, for outputs written side by side: opens every planned file's temporary
@@ -95,7 +96,6 @@ class OutputFiles {
   };
 
   void open(Planned& file);
-  void write(Planned& file);
   void put_in_place(Planned& file);
   void remove_temporaries() noexcept;
 

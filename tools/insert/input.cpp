@@ -1,19 +1,18 @@
 #include "insert/input.hpp"
 
-#include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstring>
 #include <fstream>
-#include <limits>
-#include <map>
 #include <sstream>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "common/text.hpp"
 #include "common/tool_error.hpp"
+#include "insert/curve_fields.hpp"
 
 namespace velk::tool {
 namespace {
@@ -22,14 +21,6 @@ using nlohmann::json;
 
 // Longest JSON text of an offending value quoted in a message.
 constexpr std::size_t MAX_QUOTED_VALUE = 40;
-
-// "edges[1][0] names point 7, but there are 3 points".
-std::string names_missing(std::string const& what, char const* element, std::string const& index,
-                          std::size_t count) {
-  return what + " names " + element + " " + index + ", but there " +
-         (count == 1 ? std::string{"is 1 "} + element
-                     : "are " + std::to_string(count) + " " + element + "s");
-}
 
 // "a string (\"abc\")", "a number (7)", "null": the JSON type of a scalar value with the
 // value itself, shortened.
@@ -43,119 +34,6 @@ std::string describe(json const& value) {
 
 // How a container is described where another value was expected.
 std::string describe_container(bool is_array) { return is_array ? "an array" : "an object"; }
-
-// The message of a field, deferred until the curve's object closes: the place ("curve
-// "A" (curves[0])") is known only then, and an index too large for `index_t` is reported
-// with the number of points or edges, known only then too.
-struct FieldError {
-  std::string what;    // the whole message, or the field ("insert[1]") of a missing index
-  bool missing_index;  // true: names_missing(what, element, index, count)
-  char const* element;
-  std::uint64_t index;
-};
-
-// One value as the reader sees it: an index (a non-negative integer) or the description
-// of anything else.
-struct IndexItem {
-  bool is_index = false;
-  std::uint64_t index = 0;
-  std::string description;
-};
-
-// What one curve object (or the background) of the file holds so far. A field given twice
-// counts once, with its last value, as in a JSON document.
-struct CurveState {
-  std::string position;  // "background" or "curves[3]"
-  bool is_input = false;
-
-  bool has_name = false;
-  std::string name;
-  std::string name_error;     // "field \"name\" must be a string, not ..."
-  std::string unknown_field;  // the smallest unknown key (JSON objects list keys in order)
-  bool has_unknown_field = false;
-
-  bool has_points = false;
-  std::vector<double> points;
-  std::optional<FieldError> points_error;
-
-  bool has_edges = false;
-  std::vector<std::array<index_t, 2>> edges;
-  std::optional<FieldError> edges_error;
-
-  bool has_insert = false;
-  std::vector<index_t> insert;
-  std::optional<FieldError> insert_error;
-
-  // The edge pair being read: its first two items and its number of items.
-  std::array<IndexItem, 2> pair;
-  std::size_t pair_size = 0;
-
-  void reset_points() {
-    has_points = false;
-    points.clear();
-    points_error.reset();
-  }
-  void reset_edges() {
-    has_edges = false;
-    edges.clear();
-    edges_error.reset();
-  }
-  void reset_insert() {
-    has_insert = false;
-    insert.clear();
-    insert_error.reset();
-  }
-};
-
-// A field error turned into its message, once the counts are known.
-std::string message_of(FieldError const& error, std::size_t count) {
-  if (!error.missing_index) return error.what;
-  return names_missing(error.what, error.element, std::to_string(error.index), count);
-}
-
-// The index of `item`, or its error: what a non-negative integer must be, or one too large
-// for `index_t` (reported like any missing element).
-std::optional<FieldError> index_error(IndexItem const& item, std::string const& what,
-                                      char const* element) {
-  if (!item.is_index) {
-    return FieldError{what + " must be a non-negative integer, not " + item.description, false,
-                      element, 0};
-  }
-  if (item.index > std::numeric_limits<index_t>::max()) {
-    return FieldError{what, true, element, item.index};
-  }
-  return std::nullopt;
-}
-
-// The first error of a curve object in the order the fields are checked: name, unknown
-// fields, points, edges, insert. Fills in the default edges when `edges` is absent.
-// Returns "" when the curve is sound.
-std::string finish_curve(CurveState& curve) {
-  std::string where = curve.position;
-  auto const fail = [&where](std::string const& what) { return where + ": " + what; };
-  if (curve.has_name) {
-    if (!curve.name_error.empty()) return fail(curve.name_error);
-    if (curve.is_input) where = "curve " + quote_text(curve.name) + " (" + curve.position + ")";
-  } else if (curve.is_input) {
-    return fail("missing field \"name\"");
-  } else {
-    curve.name = "background";
-  }
-  if (curve.has_unknown_field) return fail("unknown field " + quote_text(curve.unknown_field));
-  if (!curve.has_points) return fail("missing field \"points\"");
-  if (curve.points_error) return fail(message_of(*curve.points_error, curve.points.size()));
-  if (!curve.has_edges) {
-    for (std::size_t i = 1; i < curve.points.size(); ++i) {
-      curve.edges.push_back({static_cast<index_t>(i - 1), static_cast<index_t>(i)});
-    }
-  } else if (curve.edges_error) {
-    return fail(message_of(*curve.edges_error, curve.points.size()));
-  }
-  if (curve.has_insert && curve.insert_error) {
-    return fail(message_of(*curve.insert_error, curve.edges.size()));
-  }
-  return {};
-}
 
 // Reads the JSON text straight into a `JobInput` through nlohmann's SAX interface: no
 // document tree is built, so the reader holds the input's numbers and little else.
@@ -230,13 +108,13 @@ class InputReader : public nlohmann::json_sax<json> {
     // The hot paths: coordinates and indices.
     switch (parent.role) {
       case Role::points:
-        push_point(static_cast<double>(number));
+        current_curve().point(static_cast<double>(number));
         return next_item();
       case Role::insert:
-        read_insert_item(IndexItem{true, number, {}});
+        current_curve().insert_item(parent.count, IndexItem{true, number, {}});
         return next_item();
       case Role::edge_pair:
-        read_pair_item(IndexItem{true, number, {}});
+        current_curve().pair_item(IndexItem{true, number, {}});
         return next_item();
       default:
         return scalar(json(number));
@@ -244,17 +122,14 @@ class InputReader : public nlohmann::json_sax<json> {
   }
   bool number_float(number_float_t number, string_t const&) override {
     if (!frames_.empty() && frames_.back().role == Role::points) {
-      push_point(number);
+      current_curve().point(number);
       return next_item();
     }
     return scalar(json(number));
   }
   bool string(string_t& text) override {
     if (!frames_.empty() && frames_.back().role == Role::curve && key_ == "name") {
-      auto& curve = current_curve();
-      curve.has_name = true;
-      curve.name = text;
-      curve.name_error.clear();
+      current_curve().name(text);
       note_failure_name(&text);
       return next_item();
     }
@@ -295,7 +170,7 @@ class InputReader : public nlohmann::json_sax<json> {
     std::string segment;    // where it sits in its parent: "points", "[3]"
   };
 
-  CurveState& current_curve() { return in_background_ ? background_state_ : curve_state_; }
+  CurveFields& current_curve() { return in_background_ ? background_state_ : curve_state_; }
 
   std::string next_segment() const {
     auto const& frame = frames_.back();
@@ -306,11 +181,6 @@ class InputReader : public nlohmann::json_sax<json> {
   bool next_item() {
     if (!frames_.empty()) ++frames_.back().count;
     return true;
-  }
-
-  void push_point(double x) {
-    auto& curve = current_curve();
-    if (!curve.points_error) curve.points.push_back(x);
   }
 
   // Whether the innermost open container is an element of the top-level "curves".
@@ -349,25 +219,21 @@ class InputReader : public nlohmann::json_sax<json> {
       case Role::curves:
         curve_not_object(item.description);
         break;
-      case Role::points: {
-        auto& curve = current_curve();
+      case Role::points:
         if (value.is_number()) {
-          push_point(value.get<double>());
-        } else if (!curve.points_error) {
-          curve.points_error = FieldError{"points[" + std::to_string(frames_.back().count) +
-                                              "] must be a number, not " + item.description,
-                                          false, nullptr, 0};
+          current_curve().point(value.get<double>());
+        } else {
+          current_curve().point_not_number(frames_.back().count, item.description);
         }
         break;
-      }
       case Role::edges:
-        edge_not_pair(item.description);
+        current_curve().edge_not_pair(frames_.back().count, item.description);
         break;
       case Role::edge_pair:
-        read_pair_item(std::move(item));
+        current_curve().pair_item(std::move(item));
         break;
       case Role::insert:
-        read_insert_item(std::move(item));
+        current_curve().insert_item(frames_.back().count, item);
         break;
       case Role::remove:
         remove_not_name(item.description);
@@ -383,8 +249,7 @@ class InputReader : public nlohmann::json_sax<json> {
       background_error_.clear();
       background_ = CurveData{};
       if (role != nullptr && description == "an object") {
-        background_state_ = CurveState{};
-        background_state_.position = "background";
+        background_state_ = CurveFields{"background", false};
         in_background_ = true;
         *role = Role::curve;
       } else {
@@ -425,45 +290,11 @@ class InputReader : public nlohmann::json_sax<json> {
 
   // A value of a curve object (or of the background).
   void curve_field(Role* role, std::string const& description) {
-    auto& curve = current_curve();
-    bool const is_array = role != nullptr && description == "an array";
-    if (key_ == "name") {
-      curve.has_name = true;
-      curve.name.clear();
-      curve.name_error = "field \"name\" must be a string, not " + description;
-    } else if (key_ == "points") {
-      curve.reset_points();
-      curve.has_points = true;
-      if (is_array) {
-        *role = Role::points;
-      } else {
-        curve.points_error = FieldError{
-            "field \"points\" must be an array of numbers, not " + description, false, nullptr, 0};
-      }
-    } else if (key_ == "edges") {
-      curve.reset_edges();
-      curve.has_edges = true;
-      if (is_array) {
-        *role = Role::edges;
-      } else {
-        curve.edges_error =
-            FieldError{"field \"edges\" must be an array of point index pairs, not " + description,
-                       false, nullptr, 0};
-      }
-    } else if (key_ == "insert" && curve.is_input) {
-      curve.reset_insert();
-      curve.has_insert = true;
-      if (is_array) {
-        *role = Role::insert;
-      } else {
-        curve.insert_error =
-            FieldError{"field \"insert\" must be an array of edge indices, not " + description,
-                       false, nullptr, 0};
-      }
-    } else if (!curve.has_unknown_field || key_ < curve.unknown_field) {
-      curve.has_unknown_field = true;
-      curve.unknown_field = key_;
-    }
+    auto const list =
+        current_curve().field(key_, role != nullptr && description == "an array", description);
+    if (list == CurveFields::List::points) *role = Role::points;
+    if (list == CurveFields::List::edges) *role = Role::edges;
+    if (list == CurveFields::List::insert) *role = Role::insert;
   }
 
   void curve_not_object(std::string const& description) {
@@ -471,56 +302,6 @@ class InputReader : public nlohmann::json_sax<json> {
       first_curve_error_ = "curves[" + std::to_string(frames_.back().count) +
                            "]: must be an object, not " + description;
     }
-  }
-
-  void edge_not_pair(std::string const& description) {
-    auto& curve = current_curve();
-    if (!curve.edges_error) {
-      curve.edges_error =
-          FieldError{"edges[" + std::to_string(frames_.back().count) +
-                         "] must be an array of two point indices, not " + description,
-                     false, nullptr, 0};
-    }
-  }
-
-  void read_pair_item(IndexItem item) {
-    auto& curve = current_curve();
-    if (curve.pair_size < 2) curve.pair[curve.pair_size] = std::move(item);
-    ++curve.pair_size;
-  }
-
-  void read_insert_item(IndexItem item) {
-    auto& curve = current_curve();
-    if (curve.insert_error) return;
-    auto error = index_error(item, "insert[" + std::to_string(frames_.back().count) + "]", "edge");
-    if (error) {
-      curve.insert_error = std::move(error);
-    } else {
-      curve.insert.push_back(static_cast<index_t>(item.index));
-    }
-  }
-
-  // The end of one element of "edges": its shape, then its two indices.
-  void finish_pair(std::size_t position) {
-    auto& curve = current_curve();
-    if (curve.edges_error) return;
-    auto const what = "edges[" + std::to_string(position) + "]";
-    if (curve.pair_size != 2) {
-      curve.edges_error =
-          FieldError{what + " must be an array of two point indices, not an array of " +
-                         std::to_string(curve.pair_size),
-                     false, nullptr, 0};
-      return;
-    }
-    for (std::size_t end = 0; end < 2; ++end) {
-      if (auto error =
-              index_error(curve.pair[end], what + "[" + std::to_string(end) + "]", "point")) {
-        curve.edges_error = std::move(error);
-        return;
-      }
-    }
-    curve.edges.push_back(
-        {static_cast<index_t>(curve.pair[0].index), static_cast<index_t>(curve.pair[1].index)});
   }
 
   bool open(bool is_array) {
@@ -551,35 +332,27 @@ class InputReader : public nlohmann::json_sax<json> {
             curve_not_object(description);
           } else if (first_curve_error_.empty()) {
             // Curves after the first one in error are only parsed.
-            curve_state_ = CurveState{};
-            curve_state_.position = "curves[" + std::to_string(parent.count) + "]";
-            curve_state_.is_input = true;
+            curve_state_ = CurveFields{"curves[" + std::to_string(parent.count) + "]", true};
             in_background_ = false;
             role = Role::curve;
           }
           break;
-        case Role::points: {
-          auto& curve = current_curve();
-          if (!curve.points_error) {
-            curve.points_error = FieldError{
-                "points[" + std::to_string(parent.count) + "] must be a number, not " + description,
-                false, nullptr, 0};
-          }
+        case Role::points:
+          current_curve().point_not_number(parent.count, description);
           break;
-        }
         case Role::edges:
           if (is_array) {
-            current_curve().pair_size = 0;
+            current_curve().start_pair();
             role = Role::edge_pair;
           } else {
-            edge_not_pair(description);
+            current_curve().edge_not_pair(parent.count, description);
           }
           break;
         case Role::edge_pair:
-          read_pair_item(IndexItem{false, 0, description});
+          current_curve().pair_item(IndexItem{false, 0, description});
           break;
         case Role::insert:
-          read_insert_item(IndexItem{false, 0, description});
+          current_curve().insert_item(parent.count, IndexItem{false, 0, description});
           break;
         case Role::remove:
           remove_not_name(description);
@@ -596,13 +369,11 @@ class InputReader : public nlohmann::json_sax<json> {
     auto const frame = std::move(frames_.back());
     frames_.pop_back();
     if (frame.role == Role::edge_pair) {
-      finish_pair(frames_.back().count);
+      current_curve().finish_pair(frames_.back().count);
     } else if (frame.role == Role::curve) {
       auto& curve = current_curve();
-      auto error = finish_curve(curve);
-      CurveData data{std::move(curve.name), std::move(curve.points), std::move(curve.edges),
-                     std::nullopt};
-      if (curve.has_insert) data.insert = std::move(curve.insert);
+      auto error = curve.finish();
+      auto data = curve.take();
       if (in_background_) {
         background_error_ = std::move(error);
         background_ = std::move(data);
@@ -661,8 +432,8 @@ class InputReader : public nlohmann::json_sax<json> {
   std::string remove_error_;
 
   bool in_background_ = false;
-  CurveState background_state_;
-  CurveState curve_state_;
+  CurveFields background_state_;
+  CurveFields curve_state_;
   CurveData background_;
   std::vector<CurveData> curves_;
 
@@ -676,88 +447,7 @@ class InputReader : public nlohmann::json_sax<json> {
   std::string failure_message_;
 };
 
-void check_curve(CurveData const& curve, std::string const& source, std::string const& where) {
-  auto const fail = [&](std::string const& what) {
-    throw ToolError{EXIT_BAD_INPUT, source + ": " + where + ": " + what};
-  };
-  for (std::size_t i = 0; i < curve.points.size(); ++i) {
-    if (!std::isfinite(curve.points[i])) {
-      fail("points[" + std::to_string(i) + "] is not a finite number (" +
-           format_number(curve.points[i]) + ")");
-    }
-  }
-  auto const nb_points = curve.points.size();
-  for (std::size_t i = 0; i < curve.edges.size(); ++i) {
-    auto const& edge = curve.edges[i];
-    for (std::size_t end = 0; end < 2; ++end) {
-      if (edge[end] >= nb_points) {
-        fail(names_missing("edges[" + std::to_string(i) + "][" + std::to_string(end) + "]", "point",
-                           std::to_string(edge[end]), nb_points));
-      }
-    }
-    if (edge[0] == edge[1]) {
-      fail("edges[" + std::to_string(i) + "] joins point " + std::to_string(edge[0]) +
-           " to itself");
-    }
-  }
-  if (curve.insert) {
-    for (std::size_t i = 0; i < curve.insert->size(); ++i) {
-      auto const edge = (*curve.insert)[i];
-      if (edge >= curve.edges.size()) {
-        fail(names_missing("insert[" + std::to_string(i) + "]", "edge", std::to_string(edge),
-                           curve.edges.size()));
-      }
-    }
-  }
-}
-
 }  // namespace
-
-std::string curve_label(JobInput const& input, std::size_t curve) {
-  return "curve " + quote_text(input.curves[curve].name) + " (curves[" + std::to_string(curve) +
-         "])";
-}
-
-void check_input(JobInput const& input, std::string const& source) {
-  if (input.background.points.empty() || input.background.edges.empty()) {
-    throw ToolError{EXIT_BAD_INPUT, source + ": background: the background is empty (" +
-                                        std::to_string(input.background.points.size()) +
-                                        " points, " +
-                                        std::to_string(input.background.edges.size()) +
-                                        " edges); it needs at least one edge"};
-  }
-  check_curve(input.background, source, "background");
-  std::map<std::string, std::size_t> names;
-  for (std::size_t i = 0; i < input.curves.size(); ++i) {
-    auto const& name = input.curves[i].name;
-    auto const position = "curves[" + std::to_string(i) + "]";
-    if (name.empty()) {
-      throw ToolError{EXIT_BAD_INPUT, source + ": " + position + ": the name must not be empty"};
-    }
-    auto const [found, added] = names.emplace(name, i);
-    if (!added) {
-      throw ToolError{EXIT_BAD_INPUT, source + ": " + position + ": the name " + quote_text(name) +
-                                          " is already used by curves[" +
-                                          std::to_string(found->second) + "]"};
-    }
-    check_curve(input.curves[i], source, curve_label(input, i));
-  }
-  std::map<std::string, std::size_t> removed;
-  for (std::size_t i = 0; i < input.remove.size(); ++i) {
-    auto const& name = input.remove[i];
-    auto const position = "remove[" + std::to_string(i) + "]";
-    if (names.count(name) == 0) {
-      throw ToolError{EXIT_BAD_INPUT,
-                      source + ": " + position + ": no curve is named " + quote_text(name)};
-    }
-    auto const [found, added] = removed.emplace(name, i);
-    if (!added) {
-      throw ToolError{EXIT_BAD_INPUT, source + ": " + position + ": the curve " + quote_text(name) +
-                                          " is already removed by remove[" +
-                                          std::to_string(found->second) + "]"};
-    }
-  }
-}
 
 JobInput read_input(std::filesystem::path const& file) {
   auto const source = file.string();

@@ -1,56 +1,18 @@
+// The drawing of the SVG picture of a job; where everything lies is in svg_layout.cpp.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <map>
-#include <numeric>
 #include <string>
 #include <vector>
 
 #include "common/text.hpp"
+#include "insert/svg_layout.hpp"
 #include "insert/writers.hpp"
 
 namespace velk::tool {
 namespace {
 
-// Page layout, in SVG user units (pixels).
-constexpr double WIDTH = 1200;
-constexpr double LEFT = 180;  // room for the lane labels
-constexpr double RIGHT = 50;
-constexpr double PLOT = WIDTH - LEFT - RIGHT;
-constexpr double X_LABEL_Y = 80;
-constexpr double AXIS_Y = 98;
-constexpr double VERTEX_LABEL_Y = 122;
-constexpr double EDGE_LABEL_Y = 138;
-constexpr double FIRST_LANE_Y = 152;
-constexpr double LANE_HEIGHT = 24;
-constexpr double LANE_STEP = 34;
-
-// Below these widths, in pixels, marks are merged or skipped so that they never pile up.
-constexpr double MIN_TICK_GAP = 3;
-constexpr double MIN_GUIDE_GAP = 6;
-constexpr double MIN_MARKER_GAP = 5;
-constexpr double MIN_RUN_WIDTH = 2;
-constexpr double LABEL_GAP = 6;
-// Average advance of a character, as a share of the font size.
-constexpr double CHAR_ADVANCE = 0.62;
-// Lane labels longer than this are shortened.
-constexpr std::size_t MAX_LANE_LABEL = 22;
-
-constexpr char const* BACKGROUND_VERTEX_COLOUR = "#222222";
-constexpr char const* SPLIT_VERTEX_COLOUR = "#c0392b";
-constexpr char const* WALK_STOPPED_COLOUR = "#c0392b";
-constexpr auto WALK_STOPPED =
-    static_cast<unsigned>(internal::ElementInsertionInfo::INSERTION_STATUS::walk_stopped);
-constexpr char const* PALETTE[] = {"#4e79a7", "#f28e2b", "#59a14f", "#e15759", "#76b7b2",
-                                   "#edc948", "#b07aa1", "#ff9da7", "#9c755f", "#8cd17d"};
-
-std::string colour_of(std::size_t curve) {
-  constexpr std::size_t PALETTE_SIZE = sizeof(PALETTE) / sizeof(PALETTE[0]);
-  if (curve < PALETTE_SIZE) return PALETTE[curve];
-  // Beyond the palette, hues a golden angle apart stay distinct the longest.
-  auto const hue = std::fmod(static_cast<double>(curve) * 137.508, 360.0);
-  return "hsl(" + std::to_string(static_cast<int>(hue)) + ",55%,48%)";
-}
+using namespace svg;
 
 // A coordinate with at most two decimals, trailing zeros dropped.
 std::string px(double value) {
@@ -64,89 +26,24 @@ std::string px(double value) {
   return text;
 }
 
-double text_width(std::string const& text, double font_size) {
-  return static_cast<double>(utf8_length(text)) * font_size * CHAR_ADVANCE;
-}
-
-// Places centred labels from left to right, skipping each one that would overlap the last
-// one placed or the one reserved at the far right.
-class LabelRow {
- public:
-  LabelRow(double font_size, double right_limit)
-      : font_size_{font_size}, right_limit_{right_limit} {}
-
-  bool fits(double centre, std::string const& text) const {
-    auto const half = text_width(text, font_size_) / 2;
-    return centre - half >= last_right_ + LABEL_GAP && centre + half + LABEL_GAP <= right_limit_;
-  }
-
-  void place(double centre, std::string const& text) {
-    last_right_ = centre + text_width(text, font_size_) / 2;
-  }
-
- private:
-  double font_size_;
-  double right_limit_;
-  double last_right_ = -1e300;
-};
-
-// The indices of the positions of `sorted` (ascending, in pixels) that stand at least `gap`
-// from their neighbours on both sides, positions within a hundredth of a pixel counting as
-// one (its first index is kept). Marks drawn only there stay distinct, and a dense stretch
-// shows none rather than a solid bar.
-std::vector<std::size_t> isolated(std::vector<double> const& sorted, double gap) {
-  std::vector<std::size_t> firsts;
-  for (std::size_t i = 0; i < sorted.size(); ++i) {
-    if (firsts.empty() || sorted[i] - sorted[firsts.back()] > 0.01) firsts.push_back(i);
-  }
-  std::vector<std::size_t> kept;
-  for (std::size_t g = 0; g < firsts.size(); ++g) {
-    auto const x = sorted[firsts[g]];
-    if (g > 0 && x - sorted[firsts[g - 1]] < gap) continue;
-    if (g + 1 < firsts.size() && sorted[firsts[g + 1]] - x < gap) continue;
-    kept.push_back(firsts[g]);
-  }
-  return kept;
-}
-
-// One run of background edges that carry one input edge: where it lies along the axis.
-struct Run {
-  double low;
-  double high;
-  index_t input_edge;
-  std::size_t nb_background_edges;
-};
-
-struct Scale {
-  double low;
-  double high;
-  double operator()(double x) const { return LEFT + (x - low) / (high - low) * PLOT; }
-};
-
 class SvgPicture {
  public:
   SvgPicture(std::ostream& out, Job const& job)
-      : out_{out}, job_{job}, input_{job.input()}, scale_{make_scale(job)} {
-    vertex_order_.resize(job.nb_vertices());
-    std::iota(vertex_order_.begin(), vertex_order_.end(), std::size_t{0});
-    std::stable_sort(vertex_order_.begin(), vertex_order_.end(), [&](std::size_t a, std::size_t b) {
-      return job.x(static_cast<index_t>(a)) < job.x(static_cast<index_t>(b));
-    });
-    for (auto const v : vertex_order_) {
-      sorted_x_.push_back(job.x(static_cast<index_t>(v)));
-      sorted_px_.push_back(scale_(sorted_x_.back()));
-    }
-    find_runs();
-    find_markers();
-  }
+      : out_{out},
+        job_{job},
+        input_{job.input()},
+        layout_{job},
+        scale_{layout_.scale()},
+        vertex_order_{layout_.vertex_order()},
+        sorted_x_{layout_.sorted_x()},
+        sorted_px_{layout_.sorted_px()} {}
 
   void write() {
     auto const& lanes = job_.inserted_curves();
     auto const nb_lanes = lanes.size();
     auto const lanes_bottom = FIRST_LANE_Y + static_cast<double>(nb_lanes) * LANE_STEP;
     auto const legend_top = lanes_bottom + 16;
-    auto const legend_rows = legend_layout();
-    auto const height = legend_top + static_cast<double>(legend_rows) * 22 + 14;
+    auto const height = legend_top + static_cast<double>(layout_.legend_rows()) * 22 + 14;
     out_ << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
          << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << px(WIDTH) << "\" height=\""
          << px(height) << "\" viewBox=\"0 0 " << px(WIDTH) << ' ' << px(height)
@@ -163,22 +60,7 @@ class SvgPicture {
   }
 
  private:
-  static Scale make_scale(Job const& job) {
-    double low = 0;
-    double high = 0;
-    for (index_t v = 0; v < job.nb_vertices(); ++v) {
-      auto const x = job.x(v);
-      if (v == 0 || x < low) low = x;
-      if (v == 0 || x > high) high = x;
-    }
-    if (!(high > low)) {
-      low -= 0.5;
-      high += 0.5;
-    }
-    return Scale{low, high};
-  }
-
-  double vertex_px(index_t vertex) const { return scale_(job_.x(vertex)); }
+  double vertex_px(index_t vertex) const { return layout_.vertex_px(vertex); }
 
   void text(double x, double y, std::string const& content, double size, char const* anchor,
             char const* fill, char const* extra = "") {
@@ -298,79 +180,6 @@ class SvgPicture {
     }
   }
 
-  // The runs of background edges that carry each input edge, per curve, by position: the
-  // pieces of one input edge (its background edges' intervals, a repeat of the input edge
-  // on one background edge counted once) joined where they touch or overlap. One pass over
-  // the background edges by position, with one open run per input edge: the memory of the
-  // runs, not of the macro entries.
-  void find_runs() {
-    auto const nb_curves = input_.curves.size();
-    std::vector<std::size_t> first_slot(nb_curves + 1, 0);
-    for (std::size_t c = 0; c < nb_curves; ++c) {
-      first_slot[c + 1] = first_slot[c] + input_.curves[c].edges.size();
-    }
-    struct OpenRun {
-      Run run;
-      bool open = false;
-      index_t last_edge = NO_ID;
-    };
-    std::vector<OpenRun> open(first_slot.back());
-    runs_.assign(nb_curves, {});
-
-    struct Piece {
-      double low;
-      double high;
-      index_t edge;
-    };
-    std::vector<Piece> pieces;
-    pieces.reserve(job_.nb_edges());
-    for (index_t e = 0; e < job_.nb_edges(); ++e) {
-      auto const vertices = job_.edge_vertices(e);
-      auto const a = job_.x(vertices[0]);
-      auto const b = job_.x(vertices[1]);
-      pieces.push_back({std::min(a, b), std::max(a, b), e});
-    }
-    std::sort(pieces.begin(), pieces.end(), [](Piece const& p, Piece const& q) {
-      return p.low < q.low || (p.low == q.low && p.high < q.high);
-    });
-    for (auto const& piece : pieces) {
-      job_.for_each_macro_element(piece.edge, [&](MacroRef const& ref) {
-        auto& slot = open[first_slot[ref.curve] + ref.element];
-        if (slot.last_edge == piece.edge) return;
-        slot.last_edge = piece.edge;
-        if (slot.open && piece.low <= slot.run.high) {
-          slot.run.high = std::max(slot.run.high, piece.high);
-          ++slot.run.nb_background_edges;
-          return;
-        }
-        if (slot.open) runs_[ref.curve].push_back(slot.run);
-        slot.run = Run{piece.low, piece.high, ref.element, 1};
-        slot.open = true;
-      });
-    }
-    for (std::size_t c = 0; c < nb_curves; ++c) {
-      for (auto slot = first_slot[c]; slot < first_slot[c + 1]; ++slot) {
-        if (open[slot].open) runs_[c].push_back(open[slot].run);
-      }
-      std::sort(runs_[c].begin(), runs_[c].end(), [](Run const& a, Run const& b) {
-        return a.low < b.low || (a.low == b.low && a.input_edge < b.input_edge);
-      });
-    }
-  }
-
-  // The positions, in pixels, of the background vertices that carry a vertex of each curve.
-  void find_markers() {
-    markers_.assign(input_.curves.size(), {});
-    std::vector<index_t> last_marked(input_.curves.size(), NO_ID);
-    for (index_t v = 0; v < job_.nb_vertices(); ++v) {
-      job_.for_each_macro_vertex(v, [&](MacroRef const& ref) {
-        if (last_marked[ref.curve] == v) return;
-        last_marked[ref.curve] = v;
-        markers_[ref.curve].push_back(vertex_px(v));
-      });
-    }
-  }
-
   // The lane of input curve `curve`, the `lane`-th one drawn (which picks its colour).
   void write_lane(std::size_t curve, std::size_t lane, double top) {
     auto const& data = input_.curves[curve];
@@ -393,7 +202,7 @@ class SvgPicture {
 
     // Edges of the curve over the background edges that carry them: a rectangle per run
     // wide enough to see, and one per cluster of narrower touching runs.
-    auto const& runs = runs_[curve];
+    auto const& runs = layout_.runs(curve);
     LabelRow labels{10, WIDTH};
     std::vector<Run> cluster;
     auto const flush = [&]() {
@@ -458,8 +267,7 @@ class SvgPicture {
     }
 
     // The background vertices that carry the curve's vertices.
-    auto& markers = markers_[curve];
-    std::sort(markers.begin(), markers.end());
+    auto const& markers = layout_.markers(curve);
     std::string path;
     for (auto const i : isolated(markers, MIN_MARKER_GAP)) {
       path += "M" + px(markers[i]) + " " + px(top - 2) + "V" + px(top + LANE_HEIGHT + 2);
@@ -513,50 +321,8 @@ class SvgPicture {
     }
   }
 
-  // The legend items, each a mark and a text, laid out in rows that fit the page width.
-  struct LegendItem {
-    std::string kind;  // "curve", "background", "split", "input", "stopped"
-    std::string colour;
-    std::string label;
-    double x;
-    std::size_t row;
-  };
-
-  std::size_t legend_layout() {
-    legend_.clear();
-    auto const& lanes = job_.inserted_curves();
-    for (std::size_t lane = 0; lane < lanes.size(); ++lane) {
-      auto const curve = lanes[lane];
-      std::size_t stopped = 0;
-      for (auto const& entry : job_.report(curve)) stopped += entry.status == WALK_STOPPED ? 1 : 0;
-      auto label = shortened(input_.curves[curve].name, 40) + " (" +
-                   std::to_string(job_.report(curve).size()) + " inserted";
-      if (stopped > 0) label += ", " + std::to_string(stopped) + " walk stopped";
-      if (job_.removed(curve)) label += ", then removed";
-      legend_.push_back({"curve", colour_of(lane), label + ")", 0, 0});
-    }
-    legend_.push_back({"background", BACKGROUND_VERTEX_COLOUR, "axis: background vertex", 0, 0});
-    legend_.push_back({"split", SPLIT_VERTEX_COLOUR, "axis: vertex made by a split", 0, 0});
-    legend_.push_back(
-        {"input", "#111111", "lane: background vertex carrying a vertex of the curve", 0, 0});
-    legend_.push_back({"stopped", WALK_STOPPED_COLOUR, "lane: edge whose walk stopped", 0, 0});
-    double x = 20;
-    std::size_t row = 0;
-    for (auto& item : legend_) {
-      auto const width = 18 + text_width(item.label, 11) + 22;
-      if (x + width > WIDTH - 20 && x > 20) {
-        x = 20;
-        ++row;
-      }
-      item.x = x;
-      item.row = row;
-      x += width;
-    }
-    return row + 1;
-  }
-
   void write_legend(double top) {
-    for (auto const& item : legend_) {
+    for (auto const& item : layout_.legend()) {
       auto const y = top + static_cast<double>(item.row) * 22;
       auto const x = item.x;
       if (item.kind == "curve") {
@@ -577,13 +343,11 @@ class SvgPicture {
   std::ostream& out_;
   Job const& job_;
   JobInput const& input_;
-  Scale scale_;
-  std::vector<std::vector<Run>> runs_;
-  std::vector<std::vector<double>> markers_;
-  std::vector<std::size_t> vertex_order_;
-  std::vector<double> sorted_x_;
-  std::vector<double> sorted_px_;
-  std::vector<LegendItem> legend_;
+  svg::Layout layout_;
+  svg::Scale const& scale_;
+  std::vector<std::size_t> const& vertex_order_;
+  std::vector<double> const& sorted_x_;
+  std::vector<double> const& sorted_px_;
 };
 
 }  // namespace

@@ -7,12 +7,14 @@
 #include <unordered_map>
 #include <utility>
 
+#include <absl/strings/str_split.h>
 #include <velk/background_line.hpp>
 #include <velk/tracks.hpp>
 
 #include "common/output_files.hpp"
 #include "common/text.hpp"
 #include "common/tool_error.hpp"
+#include "insert/job.hpp"
 #include "insert/json_result_writer.hpp"
 #include "insert/writers.hpp"
 
@@ -47,8 +49,8 @@ void write_empty_document(std::ostream& out, std::string const& background,
   writer.finish();
 }
 
-}  // namespace
-
+// The line of one sequence as a job of `insert`: the background is the chain through the
+// breakpoints, and each track is a curve with one edge per interval (points 2i and 2i + 1).
 JobInput job_input_of(SequenceTracks const& sequence, std::vector<std::string> const& names,
                       Breakpoints const& breakpoints) {
   JobInput input;
@@ -73,7 +75,23 @@ JobInput job_input_of(SequenceTracks const& sequence, std::vector<std::string> c
   return input;
 }
 
-namespace {
+// The background edges of a job on a line's rows, in axis order, each with the tracks (the
+// job's curves) it carries.
+void add_edges(EdgeRows& rows, Job const& job) {
+  std::vector<std::pair<double, index_t>> edges(job.nb_edges());
+  for (index_t e = 0; e < job.nb_edges(); ++e) {
+    auto const [a, b] = job.edge_vertices(e);
+    edges[e] = {std::min(job.x(a), job.x(b)), e};
+  }
+  if (!std::is_sorted(edges.begin(), edges.end())) std::sort(edges.begin(), edges.end());
+  CurveSet carried{job.input().curves.size()};
+  for (auto const& [start, edge] : edges) {
+    carried.clear();
+    job.for_each_macro_element(edge,
+                               [&carried](MacroRef const& macro) { carried.insert(macro.curve); });
+    rows.add(start, carried);
+  }
+}
 
 void run_overlay_job(OverlayOptions const& options) {
   // Output paths are checked first: a bad one is refused before any long work.
@@ -83,15 +101,7 @@ void run_overlay_job(OverlayOptions const& options) {
   if (!options.json.empty()) outputs.add(options.json, {});
 
   std::vector<std::string> names;
-  if (!options.names.empty()) {
-    std::size_t begin = 0;
-    while (true) {
-      auto const comma = options.names.find(',', begin);
-      names.push_back(options.names.substr(begin, comma - begin));
-      if (comma == std::string::npos) break;
-      begin = comma + 1;
-    }
-  }
+  if (!options.names.empty()) names = absl::StrSplit(options.names, ',');
   std::unordered_map<std::string, double> lengths;
   if (!options.genome.empty()) lengths = read_genome(options.genome);
   // Sorted input (every file's rows grouped by sequence, in name order) is read one sequence
@@ -176,17 +186,22 @@ void run_overlay_job(OverlayOptions const& options) {
           return;
         }
         // The JSON reports every row as an edge of its own: the job of `insert` on the rows.
+        // The rows are read from the same line.
         auto const label = line_label(sequence);
         auto breakpoints = breakpoints_of(sequence, bed);
         auto part = std::make_unique<JsonPart>();
         part->input = job_input_of(sequence, set.names, breakpoints);
         JobOptions job_options;
         job_options.scaling = line_scaling(sequence, breakpoints);
-        rows[i] = overlay_line(std::move(sequence), set.names, bed);
+        EdgeRows edge_rows{bed ? sequence.name : std::string{}, row_breakpoints(sequence, bed),
+                           label};
+        sequence = SequenceTracks{};
         if (breakpoints.x.size() >= 2) {
-          Logger::log_info(label + ": every row as an edge, for the JSON result");
+          Logger::log_info(label + ": every row as an edge, for the JSON result and the rows");
           part->job = std::make_unique<Job>(part->input, label, std::move(job_options));
+          add_edges(edge_rows, *part->job);
         }
+        rows[i] = std::move(edge_rows).finish();
         parts[i] = std::move(part);
       };
       auto const consume = [&](std::size_t i) {

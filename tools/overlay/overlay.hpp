@@ -12,19 +12,12 @@
 #include <string>
 #include <vector>
 
-#include <velk/tracks.hpp>
-
-#include "insert/job.hpp"
-
 namespace CLI {
 class App;
 class Validator;
 }  // namespace CLI
 
 namespace velk::tool {
-
-using tracks::Breakpoints;
-using tracks::SequenceTracks;
 
 struct OverlayOptions {
   std::vector<std::string> files;
@@ -52,10 +45,5 @@ std::vector<std::string> with_long_spellings(std::vector<std::string> arguments)
 // Runs the command. Throws `ToolError` as `insert` does (2 for unusable input, 1 when an
 // insertion fails or an output cannot be written); no output file is left on failure.
 void run_overlay(OverlayOptions const& options);
-
-// The line of one sequence as a job of `insert`: the background is the chain through the
-// breakpoints, and each track is a curve with one edge per interval (points 2i and 2i + 1).
-JobInput job_input_of(SequenceTracks const& sequence, std::vector<std::string> const& names,
-                      Breakpoints const& breakpoints);
 
 }  // namespace velk::tool
