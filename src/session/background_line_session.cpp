@@ -400,7 +400,13 @@ std::vector<InsertedEdge> BackgroundLineSession::insert(std::string const& name,
                                                         absl::Span<Edge const> edges,
                                                         absl::Span<index_t const> only) {
   auto const subset = only.empty() ? std::nullopt : std::optional<absl::Span<index_t const>>{only};
-  return report(insert_one(name, points, edges, subset, INSERT));
+  // Room for the copy of the report is made first: nothing may fail once the curve is in.
+  std::vector<InsertedEdge> result;
+  auto const nb_edges = edges.empty() ? std::max<std::size_t>(points.size(), 1) - 1 : edges.size();
+  result.reserve(only.empty() ? nb_edges : only.size());
+  auto const& entries = report(insert_one(name, points, edges, subset, INSERT));
+  result.assign(entries.begin(), entries.end());
+  return result;
 }
 
 BackgroundLineSession::CurveHandle BackgroundLineSession::insert_one(
