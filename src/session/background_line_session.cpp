@@ -104,6 +104,13 @@ std::vector<BackgroundLineSession::Edge> checked_edges(
   return result;
 }
 
+// Room for one more element of `list`, growing its capacity geometrically (an exact
+// `reserve(size() + 1)` per call would copy the list at every insertion).
+template <typename List>
+void make_room(List& list) {
+  if (list.size() == list.capacity()) list.reserve(std::max<std::size_t>(8, 2 * list.capacity()));
+}
+
 // How many points or edges a long loop of `insert` handles between two interrupt checks.
 constexpr std::size_t INTERRUPT_CHECK_STRIDE = 1u << 16;
 
@@ -179,33 +186,50 @@ class BackgroundLineSession::Impl {
   // The handle of the curve with uuid `id`, through a hash table made at the first call after
   // the curves changed: the readers of millions of macro entries call it once per entry.
   CurveHandle handle_of(uuid const& id, char const* operation) const {
-    if (!lookup_valid) {
-      // Made aside and swapped in: a table whose growth failed is dropped whole.
-      absl::flat_hash_map<uuid, CurveHandle> table;
-      table.reserve(curves.size());
-      for (auto const& curve : curves) table.emplace(curve->curve->id(), curve->handle);
-      lookup.swap(table);
-      lookup_valid = true;
-    }
+    if (!lookup_valid) make_lookup();
     auto const found = lookup.find(id);
-    if (found == lookup.end()) {
-      throw LumoraException{absl::StrCat("[", operation,
-                                         "] the background records an element of an unknown "
-                                         "curve ",
-                                         id.string())};
-    }
+    if (found == lookup.end()) unknown_curve(id, operation);
     return found->second;
   }
 
-  std::string const& name_of(uuid const& id, char const* operation) const {
-    auto const found = by_id.find(id);
-    if (found == by_id.end()) {
-      throw LumoraException{absl::StrCat("[", operation,
-                                         "] the background records an element "
-                                         "of an unknown curve ",
-                                         id.string())};
+  // Calls `visit(handle, index)` for each entry of a macro list: runs of one curve (the
+  // rule: a curve's entries are appended together) are looked up once.
+  template <typename View, typename IndexOf>
+  void visit_named(View const& view, IndexOf const& index_of,
+                   absl::FunctionRef<void(CurveHandle, index_t)> visit,
+                   char const* operation) const {
+    if (!lookup_valid) make_lookup();
+    uuid const* last_id = nullptr;
+    CurveHandle last_handle = 0;
+    for (auto const& entry : view) {
+      if (last_id == nullptr || !(entry.mesh_id == *last_id)) {
+        auto const found = lookup.find(entry.mesh_id);
+        if (found == lookup.end()) unknown_curve(entry.mesh_id, operation);
+        last_id = &found->first;
+        last_handle = found->second;
+      }
+      visit(last_handle, index_of(entry));
     }
-    return found->second->name;
+  }
+
+  [[noreturn]] static void unknown_curve(uuid const& id, char const* operation) {
+    throw LumoraException{absl::StrCat("[", operation,
+                                       "] the background records an element of an unknown "
+                                       "curve ",
+                                       id.string())};
+  }
+
+  void make_lookup() const {
+    // Made aside and swapped in: a table whose growth failed is dropped whole.
+    absl::flat_hash_map<uuid, CurveHandle> table;
+    table.reserve(curves.size());
+    for (auto const& curve : curves) table.emplace(curve->curve->id(), curve->handle);
+    lookup.swap(table);
+    lookup_valid = true;
+  }
+
+  std::string const& name_of(uuid const& id, char const* operation) const {
+    return by_handle[handle_of(id, operation)]->name;
   }
 
   std::vector<CurveElement> named(internal::MacroListView<MeshElement> const& elements,
@@ -271,13 +295,13 @@ class BackgroundLineSession::Impl {
   internal::BackgroundLineModifier& modifier{stack.modifier()};
   internal::BackgroundLineInserter& inserter{stack.inserter()};
 
-  // The input curves in insertion order, by handle (null once removed), by name and by uuid.
+  // The input curves in insertion order, by handle (null once removed) and by name; by uuid
+  // through `handle_of`.
   std::vector<std::unique_ptr<InputCurve>> curves;
   std::vector<InputCurve*> by_handle;
   // Ordered maps, not Abseil's hash maps: a hash map of this Abseil whose growth runs out
   // of memory is left broken, where a failed insertion must leave the session whole.
   std::map<std::string, InputCurve*, std::less<>> by_name;
-  std::map<uuid, InputCurve*> by_id;
 
   // `set_interrupt_check`: also called in the long loops of `insert` before the insertion.
   std::function<void()> interrupt_check;
@@ -332,11 +356,10 @@ BackgroundLineSession::Impl::InputCurve& BackgroundLineSession::Impl::insert(
   // as before the call, the name free. Room for the registration and the result is made
   // first, so that nothing after a successful insertion can fail.
   input->report.reserve(only ? only->size() : all_edges.size());
-  curves.reserve(curves.size() + 1);
-  by_handle.reserve(by_handle.size() + 1);
-  // The maps' nodes are made now and linked in afterwards, which allocates nothing.
+  make_room(curves);
+  make_room(by_handle);
+  // The map's node is made now and linked in afterwards, which allocates nothing.
   decltype(by_name) name_node{{curve_name, input.get()}};
-  decltype(by_id) id_node{{input->curve->id(), input.get()}};
   internal::ElementInsertionInfo report;
   try {
     report = only ? inserter.insert_new_curve_edges(*input->curve, *only)
@@ -356,7 +379,6 @@ BackgroundLineSession::Impl::InputCurve& BackgroundLineSession::Impl::insert(
     input->report.push_back({report.element(entry), report.status(entry)});
     input->inserted[report.element(entry)] = true;
   }
-  by_id.insert(id_node.extract(id_node.begin()));
   by_name.insert(name_node.extract(name_node.begin()));
   by_handle.push_back(input.get());
   curves.push_back(std::move(input));
@@ -458,10 +480,8 @@ internal::ElementRemovalInfo BackgroundLineSession::remove(CurveHandle curve) {
   auto& state = *impl_;
   auto const& input = state.input(curve, "BackgroundLineSession::remove");
   auto const report = state.inserter.remove_curve(*input.curve);
-  auto const id = input.curve->id();
   auto const found = std::find_if(state.curves.begin(), state.curves.end(),
                                   [&input](auto const& curve) { return curve.get() == &input; });
-  state.by_id.erase(id);
   state.by_name.erase(state.by_name.find(input.name));
   state.by_handle[input.handle] = nullptr;
   state.lookup_valid = false;
@@ -762,9 +782,9 @@ void BackgroundLineSession::for_each_macro_vertex(
   static constexpr char const* OPERATION = "BackgroundLineSession::for_each_macro_vertex";
   auto const& state = *impl_;
   state.check_vertex(vertex, OPERATION);
-  for (auto const macro : state.line.macro_vertex_view(vertex)) {
-    visit(state.handle_of(macro.mesh_id, OPERATION), macro.vertex_id);
-  }
+  state.visit_named(
+      state.line.macro_vertex_view(vertex), [](MeshVertex const& entry) { return entry.vertex_id; },
+      visit, OPERATION);
 }
 
 void BackgroundLineSession::for_each_macro_element(
@@ -772,9 +792,9 @@ void BackgroundLineSession::for_each_macro_element(
   static constexpr char const* OPERATION = "BackgroundLineSession::for_each_macro_element";
   auto const& state = *impl_;
   state.check_edge(edge, OPERATION);
-  for (auto const macro : state.line.macro_element_view(edge)) {
-    visit(state.handle_of(macro.mesh_id, OPERATION), macro.element_id);
-  }
+  state.visit_named(
+      state.line.macro_element_view(edge),
+      [](MeshElement const& entry) { return entry.element_id; }, visit, OPERATION);
 }
 
 std::size_t BackgroundLineSession::nb_macro_vertices(index_t vertex) const {
