@@ -138,13 +138,20 @@ struct CleanRenumbering {
 
 // The chains of every inserted input edge at once (`BackgroundLineSession::macro_edge_paths`):
 // query k asks for edge `edges[k]` of curve `curves[k]` (a handle) between the background
-// vertices `ends[k]` that carry its two end vertices; `paths.found(k)` and `paths.chain(k)`
-// answer it.
+// vertices `ends[k]` that carry its two end vertices; `found(k)` and `chain(k)` answer it as
+// `BackgroundLineSession::path` does (an edge whose ends landed on one vertex: found, empty).
 struct InsertedEdgePaths {
   std::vector<std::size_t> curves;
   std::vector<index_t> edges;
   std::vector<std::array<index_t, 2>> ends;
-  internal::MacroEdgePaths paths;
+  internal::MacroEdgePaths paths;  // the library's answers, for the queries of distinct ends
+
+  bool found(std::size_t query) const {
+    return ends[query][0] == ends[query][1] || paths.found(query);
+  }
+  internal::MacroEdgeChain chain(std::size_t query) const {
+    return ends[query][0] == ends[query][1] ? internal::MacroEdgeChain{} : paths.chain(query);
+  }
 };
 
 // Owns a background curve, its background line with the builder, modifier and inserter that

@@ -244,11 +244,14 @@ EdgePath Job::path(std::size_t curve, index_t edge, bool log_failure) const {
   auto const last = carriers_[curve][data.edges[edge][1]];
   if (first == NO_ID || last == NO_ID) return answer;
   answer.vertices = std::array<index_t, 2>{first, last};
+  // The output format gives no chain (`null`) for an edge whose two ends landed on one
+  // background vertex, where the session answers with an empty one.
+  if (first == last) return answer;
   auto const* paths = all_paths();
   auto const slot = edge_begin_[curve] + edge;
   if (paths != nullptr && edge < data.edges.size() && path_query_[slot] != NO_ID) {
     auto const query = path_query_[slot];
-    if (paths->paths.found(query)) answer.path = paths->paths.chain(query).to_vector();
+    if (paths->found(query)) answer.path = paths->chain(query).to_vector();
     return answer;
   }
   try {
