@@ -199,12 +199,13 @@ class VELK_BACKGROUND_LINE_API BackgroundLineSession {
   // list order, once per occurrence, otherwise). Returns one entry per inserted edge, in
   // insertion order. Names are unique and not empty.
   //
-  // Everything is checked before anything is inserted: the arguments (`InvalidArgument`, as
-  // for the constructor, plus an empty or taken name and an index of `only` out of range), then
-  // that every point to insert lies on a background edge within the tolerance
-  // (`LumoraException` "[BackgroundLineSession::insert] ... lies on no background edge").
-  // All or nothing: should the library still fail part-way (a `LumoraException`, memory
-  // exhausted), what it did is undone before the exception passes on
+  // The arguments are checked before anything is inserted (`InvalidArgument`, as for the
+  // constructor, plus an empty or taken name and an index of `only` out of range). A point to
+  // insert that lies on no background edge within the tolerance makes the library stop; the
+  // session then throws `LumoraException` "[BackgroundLineSession::insert] curve "c": point
+  // 2 (7) lies on no background edge; nothing was inserted" (the first such point, see
+  // `point_off_background`). All or nothing: whenever the library fails part-way (that
+  // point, memory exhausted), what it did is undone before the exception passes on
   // (`BackgroundLineInserter::insert_new_curve`) and the curve is not registered: points,
   // edges, numbering, macro information and names are as before the call, the name free.
   // Invalidates nothing this class returned (it returns values); may split background
