@@ -5,7 +5,11 @@
 namespace velk {
 
 Scaling scaling_for_tolerance(double requested) {
-  auto exponent = static_cast<int>(std::ceil(std::log2(GEOMETRIC_TOLERANCE / requested)));
+  // Difference of logarithms, not the logarithm of the quotient: the quotient overflows for a
+  // tiny `requested` (1e-320), and an infinite value has no `int`. Every positive finite
+  // `requested` gives a start within a few thousand of the answer.
+  auto exponent =
+      static_cast<int>(std::ceil(std::log2(GEOMETRIC_TOLERANCE) - std::log2(requested)));
   auto const in_effect = [](int e) { return std::ldexp(GEOMETRIC_TOLERANCE, -e); };
   while (in_effect(exponent) > requested) ++exponent;
   while (in_effect(exponent - 1) <= requested) --exponent;
