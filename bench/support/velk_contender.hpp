@@ -43,46 +43,25 @@ inline std::unique_ptr<EdgedCurve<1>> make_unit_chain(std::uint32_t nb_edges) {
   return make_chain_curve(xs, "background");
 }
 
-// A background line with every object that writes it, made and torn down in the order the
-// library requires (inserter, modifier and builders before the line, the line before its
-// curve). Owns the curve.
+// A background line with every object that writes it: the library's `internal::LineStack`,
+// which makes and tears them down in the order the library requires. Owns the curve.
 class VelkBackground {
  public:
-  explicit VelkBackground(std::unique_ptr<EdgedCurve<1>> curve)
-      : VelkBackground{std::move(curve), nullptr} {}
-
-  // Over a clone made by `BackgroundLine::clone()`: the curve copy and its line.
-  VelkBackground(std::unique_ptr<EdgedCurve<1>> curve,
-                 std::unique_ptr<internal::BackgroundLine> line)
-      : curve_{std::move(curve)},
-        curve_builder_{std::make_unique<EdgedCurveBuilder<1>>(*curve_)},
-        line_{line ? std::move(line) : std::make_unique<internal::BackgroundLine>(*curve_)},
-        builder_{std::make_unique<internal::BackgroundLineBuilder>(*line_)},
-        modifier_{
-            std::make_unique<internal::BackgroundLineModifier>(*line_, *builder_, *curve_builder_)},
-        inserter_{std::make_unique<internal::BackgroundLineInserter>(
-            internal::ModifiableObject<internal::BackgroundLine>{*line_, *modifier_}, *builder_)} {}
+  explicit VelkBackground(std::unique_ptr<EdgedCurve<1>> curve) : stack_{std::move(curve)} {}
 
   // A deep copy through `BackgroundLine::clone()`, with writers of its own.
-  VelkBackground clone() const {
-    auto copy = line_->clone();
-    return VelkBackground{std::move(std::get<0>(copy)), std::move(std::get<1>(copy))};
-  }
+  VelkBackground clone() const { return VelkBackground{stack_.clone()}; }
 
-  EdgedCurve<1> const& curve() const { return *curve_; }
-  internal::BackgroundLine& line() { return *line_; }
-  internal::BackgroundLine const& line() const { return *line_; }
-  internal::BackgroundLineModifier& modifier() { return *modifier_; }
-  internal::BackgroundLineInserter& inserter() { return *inserter_; }
+  EdgedCurve<1> const& curve() const { return stack_.curve(); }
+  internal::BackgroundLine& line() { return stack_.line(); }
+  internal::BackgroundLine const& line() const { return stack_.line(); }
+  internal::BackgroundLineModifier& modifier() { return stack_.modifier(); }
+  internal::BackgroundLineInserter& inserter() { return stack_.inserter(); }
 
  private:
-  // Declaration order is construction order; destruction runs backwards.
-  std::unique_ptr<EdgedCurve<1>> curve_;
-  std::unique_ptr<EdgedCurveBuilder<1>> curve_builder_;
-  std::unique_ptr<internal::BackgroundLine> line_;
-  std::unique_ptr<internal::BackgroundLineBuilder> builder_;
-  std::unique_ptr<internal::BackgroundLineModifier> modifier_;
-  std::unique_ptr<internal::BackgroundLineInserter> inserter_;
+  explicit VelkBackground(internal::LineStack stack) : stack_{std::move(stack)} {}
+
+  internal::LineStack stack_;
 };
 
 // Input curves of one workload, with the map from their uuids to their workload indices.

@@ -37,6 +37,7 @@
 #include <velk/background_line/background_line_library.hpp>
 #include <velk/background_line/background_line_modifier.hpp>
 #include <velk/background_line/element_removal_info.hpp>
+#include <velk/background_line/line_stack.hpp>
 #include <velk/background_line/macro_edge_paths.hpp>
 #include <velk/background_line/macro_info_1d.hpp>
 #include <velk/background_line/macro_info_builder_1d.hpp>

@@ -46,6 +46,7 @@
 #include <string_view>
 #include <vector>
 
+#include <absl/functional/function_ref.h>
 #include <absl/types/span.h>
 
 #include <background_common/element_insertion_info.hpp>
@@ -55,6 +56,8 @@
 #include <mesh/edged_curve.hpp>
 #include <velk/background_line/background_line.hpp>
 #include <velk/background_line/element_removal_info.hpp>
+#include <velk/background_line/line_stack.hpp>
+#include <velk/background_line/macro_edge_paths.hpp>
 #include <velk/background_line/velk_background_line_export.hpp>
 
 namespace velk {
@@ -115,6 +118,42 @@ struct OverlappingColumns {
   MacroColumns carried;
 };
 
+// An input curve for `BackgroundLineSession::insert_curves`: its name, points and edges (a
+// chain through the points when empty), and which edges to insert: every one in index order
+// when `only` is not set, else those listed, in list order, once per occurrence (none for an
+// empty list).
+struct CurveInput {
+  std::string name;
+  absl::Span<double const> points;
+  absl::Span<std::array<index_t, 2> const> edges;
+  std::optional<absl::Span<index_t const>> only;
+};
+
+// The renumbering by `BackgroundLineSession::clean()`: the new index of each old vertex and
+// edge, `NO_ID` for those removed. A list is empty when nothing was renumbered.
+struct CleanRenumbering {
+  std::vector<index_t> vertices;
+  std::vector<index_t> edges;
+};
+
+// The chains of every inserted input edge at once (`BackgroundLineSession::macro_edge_paths`):
+// query k asks for edge `edges[k]` of curve `curves[k]` (a handle) between the background
+// vertices `ends[k]` that carry its two end vertices; `found(k)` and `chain(k)` answer it as
+// `BackgroundLineSession::path` does (an edge whose ends landed on one vertex: found, empty).
+struct InsertedEdgePaths {
+  std::vector<std::size_t> curves;
+  std::vector<index_t> edges;
+  std::vector<std::array<index_t, 2>> ends;
+  internal::MacroEdgePaths paths;  // the library's answers, for the queries of distinct ends
+
+  bool found(std::size_t query) const {
+    return ends[query][0] == ends[query][1] || paths.found(query);
+  }
+  internal::MacroEdgeChain chain(std::size_t query) const {
+    return ends[query][0] == ends[query][1] ? internal::MacroEdgeChain{} : paths.chain(query);
+  }
+};
+
 // Owns a background curve, its background line with the builder, modifier and inserter that
 // edit it, and every inserted input curve under its name. Everything the lower-level classes
 // need (initialisation, builders, lifetimes, uuids) is handled inside.
@@ -134,6 +173,9 @@ class VELK_BACKGROUND_LINE_API BackgroundLineSession {
  public:
   using Edge = std::array<index_t, 2>;
   using STATUS = InsertedEdge::STATUS;
+  // A curve's handle: its number in the order of insertion into this session, from 0, never
+  // given to another curve (not even after the curve's removal).
+  using CurveHandle = std::size_t;
 
   // The background: one vertex per point, joined by `edges`, or by a chain through the points
   // in order when `edges` is empty. `tolerance` is the snapping tolerance in the points' units
@@ -157,12 +199,13 @@ class VELK_BACKGROUND_LINE_API BackgroundLineSession {
   // list order, once per occurrence, otherwise). Returns one entry per inserted edge, in
   // insertion order. Names are unique and not empty.
   //
-  // Everything is checked before anything is inserted: the arguments (`InvalidArgument`, as
-  // for the constructor, plus an empty or taken name and an index of `only` out of range), then
-  // that every point to insert lies on a background edge within the tolerance
-  // (`LumoraException` "[BackgroundLineSession::insert] ... lies on no background edge").
-  // All or nothing: should the library still fail part-way (a `LumoraException`, memory
-  // exhausted), what it did is undone before the exception passes on
+  // The arguments are checked before anything is inserted (`InvalidArgument`, as for the
+  // constructor, plus an empty or taken name and an index of `only` out of range). A point to
+  // insert that lies on no background edge within the tolerance makes the library stop; the
+  // session then throws `LumoraException` "[BackgroundLineSession::insert] curve "c": point
+  // 2 (7) lies on no background edge; nothing was inserted" (the first such point, see
+  // `point_off_background`). All or nothing: whenever the library fails part-way (that
+  // point, memory exhausted), what it did is undone before the exception passes on
   // (`BackgroundLineInserter::insert_new_curve`) and the curve is not registered: points,
   // edges, numbering, macro information and names are as before the call, the name free.
   // Invalidates nothing this class returned (it returns values); may split background
@@ -178,8 +221,68 @@ class VELK_BACKGROUND_LINE_API BackgroundLineSession {
   internal::ElementRemovalInfo remove(std::string_view name);
 
   // Removes the edges that insertions split (detached ones) and renumbers the edges, and the
-  // vertices if any went; indices read before no longer hold.
-  void clean();
+  // vertices if any went; indices read before no longer hold. Returns the renumbering, which
+  // callers may ignore.
+  CleanRenumbering clean();
+
+  // --- Curves by handle ------------------------------------------------------------------
+  // The same checks, messages and all-or-nothing rule as `insert`; each returns the curve's
+  // handle, and `report(handle)` the entries `insert` would have returned.
+
+  // Inserts every edge of the curve, in index order.
+  CurveHandle insert_curve(std::string const& name, absl::Span<double const> points,
+                           absl::Span<Edge const> edges = {});
+  // Inserts only the edges `only` of the curve, in list order, once per occurrence: none for
+  // an empty list (the curve is then registered, carrying nothing).
+  CurveHandle insert_curve_edges(std::string const& name, absl::Span<double const> points,
+                                 absl::Span<Edge const> edges, absl::Span<index_t const> only);
+  // Inserts the curves in order, each as `insert_curve` or `insert_curve_edges` does, and
+  // returns their handles. Should one fail, those before it stay inserted and its exception
+  // passes on; the names of all must differ.
+  std::vector<CurveHandle> insert_curves(absl::Span<CurveInput const> curves);
+
+  // The first point of the edges `only` (every edge when not set) of a curve given as to
+  // `insert_curve` that lies on no background edge within the tolerance, by index: the point
+  // that would make its insertion fail; empty when there is none. Arguments are checked as
+  // for `insert`.
+  std::optional<index_t> point_off_background(
+      absl::Span<double const> points, absl::Span<Edge const> edges = {},
+      std::optional<absl::Span<index_t const>> only = std::nullopt) const;
+
+  // The handle of curve `name`; `InvalidArgument` for an unknown name.
+  CurveHandle handle(std::string_view name) const;
+  // Whether `curve` names an inserted curve not removed since.
+  bool has_curve(CurveHandle curve) const;
+  // The name of a curve; `InvalidArgument` for an unknown handle (also below).
+  std::string const& curve_name(CurveHandle curve) const;
+  // The curve's insertion report: one entry per inserted edge, in insertion order.
+  std::vector<InsertedEdge> const& report(CurveHandle curve) const;
+  // Takes the curve out again, as `remove(name)` does.
+  internal::ElementRemovalInfo remove(CurveHandle curve);
+
+  // Calls `visit(handle, input vertex)` for each input vertex recorded on background vertex
+  // `vertex` (`visit(handle, input edge)` for each input edge background edge `edge`
+  // carries), in the order recorded, without copying the list. `InvalidArgument` when out
+  // of range.
+  void for_each_macro_vertex(index_t vertex,
+                             absl::FunctionRef<void(CurveHandle, index_t)> visit) const;
+  void for_each_macro_element(index_t edge,
+                              absl::FunctionRef<void(CurveHandle, index_t)> visit) const;
+  std::size_t nb_macro_vertices(index_t vertex) const;
+  std::size_t nb_macro_elements(index_t edge) const;
+
+  // The chain of background edges that carries input edge `edge` of `curve`, as `path` by
+  // name answers it.
+  std::optional<std::vector<index_t>> path(CurveHandle curve, index_t edge) const;
+  // The chains of every inserted edge of every curve (each once) whose two end vertices are
+  // carried, in one pass over the line: curve after curve in insertion order, each curve's
+  // edges in the order of their first report entry. Throws the library's `LumoraException`
+  // when a chain cannot be followed (then `path` tells which).
+  InsertedEdgePaths macro_edge_paths() const;
+
+  // The objects behind the session, for the full API; coordinates are scaled. Editing the
+  // line through them bypasses the session's checks and names.
+  internal::LineStack const& stack() const;
 
   // --- The background ------------------------------------------------------------------
 
@@ -210,7 +313,7 @@ class VELK_BACKGROUND_LINE_API BackgroundLineSession {
 
   // --- The input curves ----------------------------------------------------------------
 
-  // Names of the inserted curves, in insertion order.
+  // Names of the inserted curves, in insertion order (of handles).
   std::vector<std::string> curve_names() const;
   bool has_curve(std::string_view name) const;
   // The input curve as built (scaled coordinates); `InvalidArgument` for an unknown name.
@@ -264,6 +367,9 @@ class VELK_BACKGROUND_LINE_API BackgroundLineSession {
 
  private:
   class Impl;
+  CurveHandle insert_one(std::string const& name, absl::Span<double const> points,
+                         absl::Span<Edge const> edges,
+                         std::optional<absl::Span<index_t const>> only, char const* operation);
   std::unique_ptr<Impl> impl_;
 };
 

@@ -7,6 +7,7 @@
 #include <map>
 #include <numeric>
 
+#include <absl/container/flat_hash_map.h>
 #include <absl/strings/str_cat.h>
 
 #include <basic/strings.hpp>
@@ -103,6 +104,13 @@ std::vector<BackgroundLineSession::Edge> checked_edges(
   return result;
 }
 
+// Room for one more element of `list`, growing its capacity geometrically (an exact
+// `reserve(size() + 1)` per call would copy the list at every insertion).
+template <typename List>
+void make_room(List& list) {
+  if (list.size() == list.capacity()) list.reserve(std::max<std::size_t>(8, 2 * list.capacity()));
+}
+
 // How many points or edges a long loop of `insert` handles between two interrupt checks.
 constexpr std::size_t INTERRUPT_CHECK_STRIDE = 1u << 16;
 
@@ -130,14 +138,19 @@ void build_curve(EdgedCurveBuilder<1>& builder, std::string_view name,
 
 class BackgroundLineSession::Impl {
  public:
-  // An input curve, its name and which of its edges were inserted.
+  // An input curve, its name and handle, its insertion report and which of its edges were
+  // inserted.
   struct InputCurve {
     std::string name;
+    CurveHandle handle;
     std::unique_ptr<EdgedCurve<1>> curve;
+    std::vector<InsertedEdge> report;
     std::vector<bool> inserted;
   };
 
   Impl(std::string name, int exponent) : name{std::move(name)}, exponent{exponent} {}
+  Impl(Impl const&) = delete;
+  Impl& operator=(Impl const&) = delete;
 
   double unscaled(double x) const { return std::ldexp(x, -exponent); }
 
@@ -163,15 +176,60 @@ class BackgroundLineSession::Impl {
     return *found->second;
   }
 
-  std::string const& name_of(uuid const& id, char const* operation) const {
-    auto const found = by_id.find(id);
-    if (found == by_id.end()) {
-      throw LumoraException{absl::StrCat("[", operation,
-                                         "] the background records an element "
-                                         "of an unknown curve ",
-                                         id.string())};
+  InputCurve const& input(CurveHandle curve, char const* operation) const {
+    if (curve >= by_handle.size() || by_handle[curve] == nullptr) {
+      refuse(operation, absl::StrCat("no curve has the handle ", curve));
     }
-    return found->second->name;
+    return *by_handle[curve];
+  }
+
+  // The handle of the curve with uuid `id`, through a hash table made at the first call after
+  // the curves changed: the readers of millions of macro entries call it once per entry.
+  CurveHandle handle_of(uuid const& id, char const* operation) const {
+    if (!lookup_valid) make_lookup();
+    auto const found = lookup.find(id);
+    if (found == lookup.end()) unknown_curve(id, operation);
+    return found->second;
+  }
+
+  // Calls `visit(handle, index)` for each entry of a macro list: runs of one curve (the
+  // rule: a curve's entries are appended together) are looked up once.
+  template <typename View, typename IndexOf>
+  void visit_named(View const& view, IndexOf const& index_of,
+                   absl::FunctionRef<void(CurveHandle, index_t)> visit,
+                   char const* operation) const {
+    if (!lookup_valid) make_lookup();
+    uuid const* last_id = nullptr;
+    CurveHandle last_handle = 0;
+    for (auto const& entry : view) {
+      if (last_id == nullptr || !(entry.mesh_id == *last_id)) {
+        auto const found = lookup.find(entry.mesh_id);
+        if (found == lookup.end()) unknown_curve(entry.mesh_id, operation);
+        last_id = &found->first;
+        last_handle = found->second;
+      }
+      visit(last_handle, index_of(entry));
+    }
+  }
+
+  [[noreturn]] static void unknown_curve(uuid const& id, char const* operation) {
+    throw LumoraException{absl::StrCat("[", operation,
+                                       "] the background records an element of an unknown "
+                                       "curve ",
+                                       id.string())};
+  }
+
+  void make_lookup() const {
+    // Made aside and swapped in: a table whose growth failed is dropped whole.
+    absl::flat_hash_map<uuid, CurveHandle> table;
+    table.reserve(curves.size());
+    for (auto const& curve : curves) table.emplace(curve->curve->id(), curve->handle);
+    lookup.swap(table);
+    lookup_valid = true;
+  }
+
+  std::string const& name_of(uuid const& id, char const* operation) const {
+    return by_handle[handle_of(id, operation)]->name;
   }
 
   std::vector<CurveElement> named(internal::MacroListView<MeshElement> const& elements,
@@ -202,20 +260,21 @@ class BackgroundLineSession::Impl {
     return best;
   }
 
-  // The index of the first point of the edges to insert that lies on no background edge.
+  // The index of the first point of the edges to insert (`only`, or every edge when not
+  // set) that lies on no background edge.
   std::optional<index_t> point_off_background(std::vector<double> const& points,
                                               std::vector<Edge> const& edges,
-                                              absl::Span<index_t const> only) const {
+                                              std::optional<absl::Span<index_t const>> only) const {
     std::vector<bool> checked(points.size(), false);
     auto const off = [&](index_t vertex) {
       if (checked[vertex]) return false;
       checked[vertex] = true;
       return !modifier.containing_edge(Point<1>{{points[vertex]}}, NO_ID).has_value();
     };
-    auto const count = only.empty() ? edges.size() : only.size();
+    auto const count = only ? only->size() : edges.size();
     for (std::size_t entry = 0; entry < count; ++entry) {
       maybe_check(interrupt_check, entry);
-      auto const& edge = edges[only.empty() ? entry : only[entry]];
+      auto const& edge = edges[only ? (*only)[entry] : entry];
       for (auto const vertex : edge) {
         if (off(vertex)) return vertex;
       }
@@ -223,27 +282,109 @@ class BackgroundLineSession::Impl {
     return std::nullopt;
   }
 
+  // Inserts a curve whose name, points and edges were checked (see `checked_curve`).
+  InputCurve& insert(std::string const& curve_name, absl::Span<double const> points,
+                     std::vector<double> const& scaled, std::vector<Edge> const& all_edges,
+                     std::optional<absl::Span<index_t const>> only, char const* operation);
+
   std::string name;
   int exponent;
-  // Declared so that they are destroyed in reverse: the inserter, modifier and builders
-  // before the background line, the background line before its curve.
-  EdgedCurve<1> background;
-  EdgedCurveBuilder<1> background_builder{background};
-  internal::BackgroundLine line{background};
-  internal::BackgroundLineBuilder line_builder{line};
-  internal::BackgroundLineModifier modifier{line, line_builder, background_builder};
-  internal::BackgroundLineInserter inserter{{line, modifier}, line_builder};
+  internal::LineStack stack;
+  EdgedCurve<1> const& background{stack.curve()};
+  internal::BackgroundLine& line{stack.line()};
+  internal::BackgroundLineModifier& modifier{stack.modifier()};
+  internal::BackgroundLineInserter& inserter{stack.inserter()};
 
-  // The input curves in insertion order, and by name and by uuid.
+  // The input curves in insertion order, by handle (null once removed) and by name; by uuid
+  // through `handle_of`.
   std::vector<std::unique_ptr<InputCurve>> curves;
+  std::vector<InputCurve*> by_handle;
   // Ordered maps, not Abseil's hash maps: a hash map of this Abseil whose growth runs out
   // of memory is left broken, where a failed insertion must leave the session whole.
   std::map<std::string, InputCurve*, std::less<>> by_name;
-  std::map<uuid, InputCurve*> by_id;
 
   // `set_interrupt_check`: also called in the long loops of `insert` before the insertion.
   std::function<void()> interrupt_check;
+
+  // `handle_of`'s table, valid until the curves change.
+  mutable absl::flat_hash_map<uuid, CurveHandle> lookup;
+  mutable bool lookup_valid = false;
 };
+
+namespace {
+
+// A curve's arguments, checked and scaled.
+struct CheckedCurve {
+  std::vector<double> scaled;
+  std::vector<BackgroundLineSession::Edge> edges;
+};
+
+CheckedCurve checked_curve(int exponent, std::string const& who, absl::Span<double const> points,
+                           absl::Span<BackgroundLineSession::Edge const> edges,
+                           std::optional<absl::Span<index_t const>> only, char const* operation) {
+  CheckedCurve checked{scaled_points(points, exponent, operation, who),
+                       checked_edges(edges, points.size(), operation, who)};
+  if (only) {
+    for (std::size_t entry = 0; entry < only->size(); ++entry) {
+      if ((*only)[entry] >= checked.edges.size()) {
+        refuse(operation,
+               absl::StrCat(who, "entry ", entry, " of the edges to insert names edge ",
+                            (*only)[entry], ", out of range (", checked.edges.size(), " edges)"));
+      }
+    }
+  }
+  return checked;
+}
+
+}  // namespace
+
+BackgroundLineSession::Impl::InputCurve& BackgroundLineSession::Impl::insert(
+    std::string const& curve_name, absl::Span<double const> points,
+    std::vector<double> const& scaled, std::vector<Edge> const& all_edges,
+    std::optional<absl::Span<index_t const>> only, char const* operation) {
+  auto input = std::make_unique<InputCurve>();
+  input->name = curve_name;
+  input->handle = by_handle.size();
+  input->curve = std::make_unique<EdgedCurve<1>>();
+  input->inserted.assign(all_edges.size(), false);
+  {
+    EdgedCurveBuilder<1> builder{*input->curve};
+    build_curve(builder, curve_name, scaled, all_edges, interrupt_check);
+  }
+  // All or nothing: when the library fails part-way (memory exhausted, a point on no
+  // background edge), it undoes what it did, and the curve is not registered: the session is
+  // as before the call, the name free. Room for the registration and the result is made
+  // first, so that nothing after a successful insertion can fail.
+  input->report.reserve(only ? only->size() : all_edges.size());
+  make_room(curves);
+  make_room(by_handle);
+  // The map's node is made now and linked in afterwards, which allocates nothing.
+  decltype(by_name) name_node{{curve_name, input.get()}};
+  internal::ElementInsertionInfo report;
+  try {
+    report = only ? inserter.insert_new_curve_edges(*input->curve, *only)
+                  : inserter.insert_new_curve(*input->curve);
+  } catch (LumoraException const&) {
+    // The library stops at the first point it cannot place: the session says which, in the
+    // caller's terms. The check runs only now, so that insertions that succeed pay nothing
+    // for it.
+    if (auto const vertex = point_off_background(scaled, all_edges, only)) {
+      throw LumoraException{absl::StrCat("[", operation, "] ", subject(curve_name, false), "point ",
+                                         *vertex, " (", number(points[*vertex]),
+                                         ") lies on no background edge; nothing was inserted")};
+    }
+    throw;
+  }
+  for (index_t entry = 0; entry < report.size(); ++entry) {
+    input->report.push_back({report.element(entry), report.status(entry)});
+    input->inserted[report.element(entry)] = true;
+  }
+  by_name.insert(name_node.extract(name_node.begin()));
+  by_handle.push_back(input.get());
+  curves.push_back(std::move(input));
+  lookup_valid = false;
+  return *curves.back();
+}
 
 BackgroundLineSession::BackgroundLineSession(absl::Span<double const> points,
                                              absl::Span<Edge const> edges, double tolerance,
@@ -256,7 +397,7 @@ BackgroundLineSession::BackgroundLineSession(absl::Span<double const> points,
   warn_about_background(points, all_edges,
                         Scaling{exponent, std::ldexp(GEOMETRIC_TOLERANCE, -exponent)});
   impl_ = std::make_unique<Impl>(std::move(name), exponent);
-  build_curve(impl_->background_builder, impl_->name, scaled, all_edges);
+  build_curve(impl_->stack.curve_builder(), impl_->name, scaled, all_edges);
 }
 
 BackgroundLineSession::~BackgroundLineSession() = default;
@@ -264,76 +405,95 @@ BackgroundLineSession::BackgroundLineSession(BackgroundLineSession&& other) noex
 BackgroundLineSession& BackgroundLineSession::operator=(BackgroundLineSession&& other) noexcept =
     default;
 
+namespace {
+
+template <typename ByName>
+void check_name(std::string const& name, ByName const& by_name, char const* operation) {
+  if (name.empty()) refuse(operation, "a curve needs a name");
+  if (by_name.count(name) > 0) {
+    refuse(operation, absl::StrCat("a curve is already named \"", name, "\""));
+  }
+}
+
+}  // namespace
+
 std::vector<InsertedEdge> BackgroundLineSession::insert(std::string const& name,
                                                         absl::Span<double const> points,
                                                         absl::Span<Edge const> edges,
                                                         absl::Span<index_t const> only) {
-  auto& state = *impl_;
-  if (name.empty()) refuse(INSERT, "a curve needs a name");
-  if (state.by_name.count(name) > 0) {
-    refuse(INSERT, absl::StrCat("a curve is already named \"", name, "\""));
-  }
-  auto const who = subject(name, false);
-  auto const scaled = scaled_points(points, state.exponent, INSERT, who);
-  auto const all_edges = checked_edges(edges, points.size(), INSERT, who);
-  for (std::size_t entry = 0; entry < only.size(); ++entry) {
-    if (only[entry] >= all_edges.size()) {
-      refuse(INSERT, absl::StrCat(who, "entry ", entry, " of the edges to insert names edge ",
-                                  only[entry], ", out of range (", all_edges.size(), " edges)"));
-    }
-  }
-  if (auto const vertex = state.point_off_background(scaled, all_edges, only)) {
-    throw LumoraException{absl::StrCat("[", INSERT, "] ", who, "point ", *vertex, " (",
-                                       number(points[*vertex]),
-                                       ") lies on no background edge; nothing was inserted")};
-  }
-
-  auto input = std::make_unique<Impl::InputCurve>();
-  input->name = name;
-  input->curve = std::make_unique<EdgedCurve<1>>();
-  input->inserted.assign(all_edges.size(), false);
-  {
-    EdgedCurveBuilder<1> builder{*input->curve};
-    build_curve(builder, name, scaled, all_edges, state.interrupt_check);
-  }
-  // All or nothing: when the library fails part-way (memory exhausted, say), it undoes
-  // what it did, and the curve is not registered: the session is as before the call, the
-  // name free. Room for the registration and the result is made first, so that nothing
-  // after a successful insertion can fail.
+  auto const subset = only.empty() ? std::nullopt : std::optional<absl::Span<index_t const>>{only};
+  // Room for the copy of the report is made first: nothing may fail once the curve is in.
   std::vector<InsertedEdge> result;
-  result.reserve(only.empty() ? all_edges.size() : only.size());
-  state.curves.reserve(state.curves.size() + 1);
-  // The maps' nodes are made now and linked in afterwards, which allocates nothing.
-  decltype(state.by_name) name_node{{name, input.get()}};
-  decltype(state.by_id) id_node{{input->curve->id(), input.get()}};
-  auto const report = only.empty() ? state.inserter.insert_new_curve(*input->curve)
-                                   : state.inserter.insert_new_curve_edges(*input->curve, only);
-  for (index_t entry = 0; entry < report.size(); ++entry) {
-    result.push_back({report.element(entry), report.status(entry)});
-    input->inserted[report.element(entry)] = true;
-  }
-  state.by_id.insert(id_node.extract(id_node.begin()));
-  state.by_name.insert(name_node.extract(name_node.begin()));
-  state.curves.push_back(std::move(input));
+  auto const nb_edges = edges.empty() ? std::max<std::size_t>(points.size(), 1) - 1 : edges.size();
+  result.reserve(only.empty() ? nb_edges : only.size());
+  auto const& entries = report(insert_one(name, points, edges, subset, INSERT));
+  result.assign(entries.begin(), entries.end());
   return result;
 }
 
-internal::ElementRemovalInfo BackgroundLineSession::remove(std::string_view name) {
+BackgroundLineSession::CurveHandle BackgroundLineSession::insert_one(
+    std::string const& name, absl::Span<double const> points, absl::Span<Edge const> edges,
+    std::optional<absl::Span<index_t const>> only, char const* operation) {
   auto& state = *impl_;
-  auto const& input = state.input(name, "BackgroundLineSession::remove");
+  check_name(name, state.by_name, operation);
+  auto const checked =
+      checked_curve(state.exponent, subject(name, false), points, edges, only, operation);
+  return state.insert(name, points, checked.scaled, checked.edges, only, operation).handle;
+}
+
+BackgroundLineSession::CurveHandle BackgroundLineSession::insert_curve(
+    std::string const& name, absl::Span<double const> points, absl::Span<Edge const> edges) {
+  return insert_one(name, points, edges, std::nullopt, "BackgroundLineSession::insert_curve");
+}
+
+BackgroundLineSession::CurveHandle BackgroundLineSession::insert_curve_edges(
+    std::string const& name, absl::Span<double const> points, absl::Span<Edge const> edges,
+    absl::Span<index_t const> only) {
+  return insert_one(name, points, edges, only, "BackgroundLineSession::insert_curve_edges");
+}
+
+std::vector<BackgroundLineSession::CurveHandle> BackgroundLineSession::insert_curves(
+    absl::Span<CurveInput const> curves) {
+  static constexpr char const* OPERATION = "BackgroundLineSession::insert_curves";
+  std::vector<CurveHandle> handles;
+  handles.reserve(curves.size());
+  for (auto const& curve : curves) {
+    handles.push_back(insert_one(curve.name, curve.points, curve.edges, curve.only, OPERATION));
+  }
+  return handles;
+}
+
+std::optional<index_t> BackgroundLineSession::point_off_background(
+    absl::Span<double const> points, absl::Span<Edge const> edges,
+    std::optional<absl::Span<index_t const>> only) const {
+  static constexpr char const* OPERATION = "BackgroundLineSession::point_off_background";
+  auto const& state = *impl_;
+  auto const checked = checked_curve(state.exponent, "", points, edges, only, OPERATION);
+  return state.point_off_background(checked.scaled, checked.edges, only);
+}
+
+internal::ElementRemovalInfo BackgroundLineSession::remove(std::string_view name) {
+  return remove(impl_->input(name, "BackgroundLineSession::remove").handle);
+}
+
+internal::ElementRemovalInfo BackgroundLineSession::remove(CurveHandle curve) {
+  auto& state = *impl_;
+  auto const& input = state.input(curve, "BackgroundLineSession::remove");
   auto const report = state.inserter.remove_curve(*input.curve);
-  auto const id = input.curve->id();
   auto const found = std::find_if(state.curves.begin(), state.curves.end(),
                                   [&input](auto const& curve) { return curve.get() == &input; });
-  state.by_id.erase(id);
-  state.by_name.erase(state.by_name.find(name));
+  state.by_name.erase(state.by_name.find(input.name));
+  state.by_handle[input.handle] = nullptr;
+  state.lookup_valid = false;
   state.curves.erase(found);
   return report;
 }
 
-void BackgroundLineSession::clean() {
-  impl_->modifier.clean_edges();
-  impl_->modifier.clean_vertices();
+CleanRenumbering BackgroundLineSession::clean() {
+  CleanRenumbering renumbering;
+  renumbering.edges = impl_->modifier.clean_edges();
+  renumbering.vertices = impl_->modifier.clean_vertices();
+  return renumbering;
 }
 
 std::string const& BackgroundLineSession::name() const { return impl_->name; }
@@ -433,11 +593,16 @@ std::optional<index_t> BackgroundLineSession::vertex_of(std::string_view name,
 
 std::optional<std::vector<index_t>> BackgroundLineSession::path(std::string_view name,
                                                                 index_t edge) const {
+  return path(impl_->input(name, "BackgroundLineSession::path").handle, edge);
+}
+
+std::optional<std::vector<index_t>> BackgroundLineSession::path(CurveHandle curve,
+                                                                index_t edge) const {
   static constexpr char const* OPERATION = "BackgroundLineSession::path";
   auto const& state = *impl_;
-  auto const& input = state.input(name, OPERATION);
+  auto const& input = state.input(curve, OPERATION);
   if (edge >= input.curve->nb_edges()) {
-    refuse(OPERATION, absl::StrCat("edge ", edge, " of curve \"", as_absl(name),
+    refuse(OPERATION, absl::StrCat("edge ", edge, " of curve \"", input.name,
                                    "\" is out of range (", input.curve->nb_edges(), " edges)"));
   }
   if (!input.inserted[edge]) return std::nullopt;
@@ -595,5 +760,92 @@ void BackgroundLineSession::set_interrupt_check(std::function<void()> check) {
   impl_->interrupt_check = check;
   impl_->inserter.set_interrupt_check(std::move(check));
 }
+
+BackgroundLineSession::CurveHandle BackgroundLineSession::handle(std::string_view name) const {
+  return impl_->input(name, "BackgroundLineSession::handle").handle;
+}
+
+bool BackgroundLineSession::has_curve(CurveHandle curve) const {
+  return curve < impl_->by_handle.size() && impl_->by_handle[curve] != nullptr;
+}
+
+std::string const& BackgroundLineSession::curve_name(CurveHandle curve) const {
+  return impl_->input(curve, "BackgroundLineSession::curve_name").name;
+}
+
+std::vector<InsertedEdge> const& BackgroundLineSession::report(CurveHandle curve) const {
+  return impl_->input(curve, "BackgroundLineSession::report").report;
+}
+
+void BackgroundLineSession::for_each_macro_vertex(
+    index_t vertex, absl::FunctionRef<void(CurveHandle, index_t)> visit) const {
+  static constexpr char const* OPERATION = "BackgroundLineSession::for_each_macro_vertex";
+  auto const& state = *impl_;
+  state.check_vertex(vertex, OPERATION);
+  state.visit_named(
+      state.line.macro_vertex_view(vertex), [](MeshVertex const& entry) { return entry.vertex_id; },
+      visit, OPERATION);
+}
+
+void BackgroundLineSession::for_each_macro_element(
+    index_t edge, absl::FunctionRef<void(CurveHandle, index_t)> visit) const {
+  static constexpr char const* OPERATION = "BackgroundLineSession::for_each_macro_element";
+  auto const& state = *impl_;
+  state.check_edge(edge, OPERATION);
+  state.visit_named(
+      state.line.macro_element_view(edge),
+      [](MeshElement const& entry) { return entry.element_id; }, visit, OPERATION);
+}
+
+std::size_t BackgroundLineSession::nb_macro_vertices(index_t vertex) const {
+  impl_->check_vertex(vertex, "BackgroundLineSession::nb_macro_vertices");
+  return impl_->line.macro_vertex_view(vertex).size();
+}
+
+std::size_t BackgroundLineSession::nb_macro_elements(index_t edge) const {
+  impl_->check_edge(edge, "BackgroundLineSession::nb_macro_elements");
+  return impl_->line.macro_element_view(edge).size();
+}
+
+InsertedEdgePaths BackgroundLineSession::macro_edge_paths() const {
+  static constexpr char const* OPERATION = "BackgroundLineSession::macro_edge_paths";
+  auto const& state = *impl_;
+  // The carrier of every input vertex (the lowest background vertex that records it, as
+  // `vertex_of` finds it), in one pass over the background's vertices.
+  std::vector<std::vector<index_t>> carriers(state.by_handle.size());
+  for (auto const& input : state.curves) {
+    carriers[input->handle].assign(input->curve->nb_vertices(), NO_ID);
+  }
+  for (index_t vertex = 0; vertex < state.background.nb_vertices(); ++vertex) {
+    for (auto const macro : state.line.macro_vertex_view(vertex)) {
+      auto& slot = carriers[state.handle_of(macro.mesh_id, OPERATION)][macro.vertex_id];
+      if (slot == NO_ID) slot = vertex;
+    }
+  }
+  InsertedEdgePaths result;
+  std::vector<internal::MacroEdgePathQuery> queries;
+  std::vector<bool> seen;
+  for (auto const& input : state.curves) {
+    auto const& carrier = carriers[input->handle];
+    seen.assign(input->curve->nb_edges(), false);
+    for (auto const& entry : input->report) {
+      if (seen[entry.edge]) continue;
+      seen[entry.edge] = true;
+      auto const& ends = input->curve->edge_vertices(entry.edge);
+      std::array<index_t, 2> const placed{carrier[ends[0]], carrier[ends[1]]};
+      if (placed[0] == NO_ID || placed[1] == NO_ID) continue;
+      result.curves.push_back(input->handle);
+      result.edges.push_back(entry.edge);
+      result.ends.push_back(placed);
+      queries.push_back({placed, MeshEdge{input->curve->id(), entry.edge}});
+    }
+  }
+  // Every walk visits an edge at most once, so this limit is never reached.
+  result.paths =
+      state.line.macro_edge_paths(queries, std::max<index_t>(1, state.background.nb_edges()));
+  return result;
+}
+
+internal::LineStack const& BackgroundLineSession::stack() const { return impl_->stack; }
 
 }  // namespace velk

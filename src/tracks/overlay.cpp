@@ -1,6 +1,7 @@
 #include <velk/tracks/overlay.hpp>
 
 #include <algorithm>
+#include <memory>
 #include <numeric>
 #include <thread>
 #include <utility>
@@ -161,18 +162,20 @@ LineRows overlay_line(SequenceTracks sequence, std::vector<std::string> const& n
   auto const nb_points = static_cast<index_t>(breakpoints.x.size());
   if (nb_points < 2) return rows;
 
-  BackgroundLineLibrary::initialize();
-  EdgedCurve<1> background;
-  EdgedCurveBuilder<1> background_builder{background};
-  background_builder.set_name(bed ? sequence.name : std::string{"background"});
-  for (auto const x : breakpoints.x) {
-    background_builder.create_point(Point<1>{{scaling.to_library(x)}});
+  // The background is built before the line over it, as the line reads it whole.
+  auto curve = std::make_unique<EdgedCurve<1>>();
+  {
+    EdgedCurveBuilder<1> background_builder{*curve};
+    background_builder.set_name(bed ? sequence.name : std::string{"background"});
+    for (auto const x : breakpoints.x) {
+      background_builder.create_point(Point<1>{{scaling.to_library(x)}});
+    }
+    for (index_t v = 0; v + 1 < nb_points; ++v) background_builder.create_edge(v, v + 1);
   }
-  for (index_t v = 0; v + 1 < nb_points; ++v) background_builder.create_edge(v, v + 1);
-  internal::BackgroundLine line{background};
-  internal::BackgroundLineBuilder line_builder{line};
-  internal::BackgroundLineModifier modifier{line, line_builder, background_builder};
-  internal::BackgroundLineInserter inserter{{line, modifier}, line_builder};
+  internal::LineStack stack{std::move(curve)};
+  auto const& background = stack.curve();
+  auto const& line = stack.line();
+  auto& inserter = stack.inserter();
 
   std::vector<uuid> ids;
   for (std::size_t t = 0; t < runs.size(); ++t) {

@@ -148,8 +148,8 @@ TEST(ToolBadInput, PointOutsideBackgroundFailsInsertionWithOne) {
       {"point outside", with_curves(R"([{"name": "A", "points": [0.5, 1.5]},
                                                   {"name": "B", "points": [1.5, 0.25, 7]}])"),
        1,
-       "curve \"B\" (curves[1]): insertion failed: [BackgroundLineInserter::insert_curve] "
-       "Failed to insert vertex. (point 2 at x = 7 lies on no background edge)"});
+       "curve \"B\" (curves[1]): insertion failed: [BackgroundLineSession::insert_curve] "
+       "curve \"B\": point 2 (7) lies on no background edge; nothing was inserted"});
 }
 
 TEST(ToolBadInput, ErrorLineFollowsTheProgressLines) {
@@ -163,8 +163,8 @@ TEST(ToolBadInput, ErrorLineFollowsTheProgressLines) {
   EXPECT_NE(lines[2].find("interrupted at 0/1 after"), std::string::npos) << lines[2];
   EXPECT_EQ(lines[3],
             "velk-background-line: in.json: curve \"A\" (curves[0]): insertion failed: "
-            "[BackgroundLineInserter::insert_curve] Failed to insert vertex. (point 1 at x = -3 "
-            "lies on no background edge)");
+            "[BackgroundLineSession::insert_curve] curve \"A\": point 1 (-3) lies on no "
+            "background edge; nothing was inserted");
 }
 
 TEST(ToolBadInput, FailureLeavesAnExistingResultUntouched) {

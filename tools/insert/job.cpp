@@ -13,68 +13,58 @@
 #include "common/tool_error.hpp"
 
 namespace velk::tool {
-namespace {
-
-void build_curve(EdgedCurveBuilder<1>& builder, CurveData const& data, Scaling const& scaling) {
-  builder.set_name(data.name);
-  for (auto const x : data.points) builder.create_point(Point<1>{{scaling.to_library(x)}});
-  for (auto const& edge : data.edges) builder.create_edge(edge[0], edge[1]);
-}
-
-}  // namespace
 
 std::string status_name(unsigned value) {
-  using STATUS = internal::ElementInsertionInfo::INSERTION_STATUS;
-  switch (static_cast<STATUS>(value)) {
-    case STATUS::inserted:
-      return "inserted";
-    case STATUS::walk_stopped:
-      return "walk_stopped";
+  using STATUS = InsertedEdge::STATUS;
+  auto const status = static_cast<STATUS>(value);
+  if (status == STATUS::inserted || status == STATUS::walk_stopped) {
+    return std::string{BackgroundLineSession::status_name(status)};
   }
   return "status_" + std::to_string(value);
 }
 
 Job::Job(JobInput const& input, std::string source, JobOptions options)
     : input_{input}, source_{std::move(source)}, options_{std::move(options)} {
-  BackgroundLineLibrary::initialize();
-  auto const& scaling = options_.scaling;
-  background_builder_ = std::make_unique<EdgedCurveBuilder<1>>(background_);
-  build_curve(*background_builder_, input.background, scaling);
-  line_ = std::make_unique<internal::BackgroundLine>(background_);
-  line_builder_ = std::make_unique<internal::BackgroundLineBuilder>(*line_);
-  modifier_ = std::make_unique<internal::BackgroundLineModifier>(*line_, *line_builder_,
-                                                                 *background_builder_);
-  inserter_ = std::make_unique<internal::BackgroundLineInserter>(
-      internal::ModifiableObject<internal::BackgroundLine>{*line_, *modifier_}, *line_builder_);
+  auto const& background = input.background;
+  session_ = std::make_unique<BackgroundLineSession>(background.points, background.edges,
+                                                     options_.scaling.tolerance, background.name);
+  if (session_->scale_exponent() != options_.scaling.exponent) {
+    throw ToolError{EXIT_FAILED, source_ + ": the session scales the coordinates by 2^" +
+                                     std::to_string(session_->scale_exponent()) + ", not 2^" +
+                                     std::to_string(options_.scaling.exponent)};
+  }
+  if (options_.keep_going) leave_out_curves_off_background();
 
   reports_.resize(input.curves.size());
-  ids_.resize(input.curves.size());
+  handles_.resize(input.curves.size());
   std::vector<bool> leave_out(input.curves.size(), false);
   for (auto const& [curve, reason] : options_.left_out) leave_out.at(curve) = true;
   for (std::size_t i = 0; i < input.curves.size(); ++i) {
     if (leave_out[i]) continue;
     auto const& data = input.curves[i];
-    EdgedCurve<1> curve;
-    EdgedCurveBuilder<1> builder{curve};
-    build_curve(builder, data, scaling);
-    curves_by_id_.insert_or_assign(curve.id(), i);
-    internal::ElementInsertionInfo report;
+    std::size_t handle = 0;
     try {
-      report = data.insert ? inserter_->insert_curve_edges(curve, absl::MakeConstSpan(*data.insert))
-                           : inserter_->insert_curve(curve);
+      // A curve without edges inserts none (the session would otherwise chain its points).
+      if (data.insert || data.edges.empty()) {
+        auto const only =
+            data.insert ? absl::MakeConstSpan(*data.insert) : absl::Span<index_t const>{};
+        handle = session_->insert_curve_edges(data.name, data.points, data.edges, only);
+      } else {
+        handle = session_->insert_curve(data.name, data.points, data.edges);
+      }
     } catch (LumoraException const& error) {
-      auto const outside = outside_point(data, BackgroundCover{input.background, scaling});
       throw ToolError{EXIT_FAILED, source_ + ": " + curve_label(input, i) +
-                                       ": insertion failed: " + error.what() +
-                                       (outside ? " (" + *outside + ")" : std::string{})};
+                                       ": insertion failed: " + error.what()};
     }
+    auto const& report = session_->report(handle);
     auto& entries = reports_[i];
     entries.reserve(report.size());
-    for (index_t entry = 0; entry < report.size(); ++entry) {
-      entries.push_back({report.element(entry), static_cast<unsigned>(report.status(entry))});
+    for (auto const& entry : report) {
+      entries.push_back({entry.edge, static_cast<unsigned>(entry.status)});
     }
-    // The library keeps no reference to an inserted curve: its uuid is all the job needs.
-    ids_[i] = curve.id();
+    handles_[i] = handle;
+    if (position_.size() <= handle) position_.resize(handle + 1, 0);
+    position_[handle] = i;
     inserted_.push_back(i);
   }
 
@@ -106,22 +96,21 @@ Job::Job(JobInput const& input, std::string source, JobOptions options)
     }
     for (std::size_t r = 0; r < input.remove.size(); ++r) {
       auto const i = curve_named.at(input.remove[r]);
-      if (!ids_[i]) {
+      if (!handles_[i]) {
         Logger::log_warn(curve_label(input, i) + ", named by remove[" + std::to_string(r) +
                          "], was left out: nothing to remove");
         continue;
       }
-      removals_[i] = inserter_->remove_curve(*ids_[i]);
+      removals_[i] = session_->remove(*handles_[i]);
     }
   }
 
   // Cleaning removes the edges that splits detached and renumbers: every index read below
   // is final. Vertices below the input's count were the background's own; the rest came
   // from splits.
-  modifier_->clean_edges();
-  auto const nb_vertices_before = background_.nb_vertices();
-  auto const vertex_map = modifier_->clean_vertices();
-  original_.assign(background_.nb_vertices(), false);
+  auto const nb_vertices_before = session_->nb_vertices();
+  auto const vertex_map = session_->clean().vertices;
+  original_.assign(session_->nb_vertices(), false);
   for (index_t old = 0; old < input.background.points.size(); ++old) {
     auto const now = vertex_map.size() == nb_vertices_before ? vertex_map[old] : old;
     if (now != NO_ID && now < original_.size()) original_[now] = true;
@@ -132,7 +121,7 @@ Job::Job(JobInput const& input, std::string source, JobOptions options)
   for (std::size_t i = 0; i < input.curves.size(); ++i) {
     carriers_[i].assign(input.curves[i].points.size(), NO_ID);
   }
-  for (index_t vertex = 0; vertex < background_.nb_vertices(); ++vertex) {
+  for (index_t vertex = 0; vertex < session_->nb_vertices(); ++vertex) {
     for_each_macro_vertex(vertex, [&](MacroRef const& ref) {
       auto& slot = carriers_[ref.curve].at(ref.element);
       if (slot == NO_ID) slot = vertex;
@@ -142,19 +131,35 @@ Job::Job(JobInput const& input, std::string source, JobOptions options)
   warn_about_result();
 }
 
+void Job::leave_out_curves_off_background() {
+  for (std::size_t c = 0; c < input_.curves.size(); ++c) {
+    auto const& data = input_.curves[c];
+    auto const only =
+        data.insert ? std::optional<absl::Span<index_t const>>{*data.insert} : std::nullopt;
+    // A curve without edges inserts none: none of its points is looked for.
+    if (data.edges.empty()) continue;
+    auto const point = session_->point_off_background(data.points, data.edges, only);
+    if (!point) continue;
+    auto reason = "point " + std::to_string(*point) +
+                  " at x = " + format_number(data.points[*point]) + " lies on no background edge";
+    Logger::log_warn(curve_label(input_, c) + " left out: " + reason);
+    options_.left_out.emplace_back(c, std::move(reason));
+  }
+}
+
 void Job::log_size() const {
   // The memory of the macro lists as the library holds them (allocator overhead left out).
   std::size_t entries = 0;
-  for (index_t edge = 0; edge < background_.nb_edges(); ++edge) {
-    entries += line_->macro_element_view(edge).size();
+  for (index_t edge = 0; edge < session_->nb_edges(); ++edge) {
+    entries += session_->nb_macro_elements(edge);
   }
-  auto const bytes = line_->memory_bytes();
+  auto const bytes = session_->background_line().memory_bytes();
   auto const nb_removed = static_cast<std::size_t>(std::count_if(
       removals_.begin(), removals_.end(), [](auto const& removal) { return removal.has_value(); }));
   Logger::log_info("inserted " + count_of(inserted_.size(), "curve") +
                    (nb_removed > 0 ? ", removed " + std::to_string(nb_removed) : std::string{}) +
-                   ": background of " + count_of(background_.nb_vertices(), "vertex", "vertices") +
-                   " and " + count_of(background_.nb_edges(), "edge") + " carrying " +
+                   ": background of " + count_of(session_->nb_vertices(), "vertex", "vertices") +
+                   " and " + count_of(session_->nb_edges(), "edge") + " carrying " +
                    count_of(entries, "input edge") + " in all (macro lists " + byte_size(bytes) +
                    ")");
 }
@@ -185,7 +190,7 @@ void Job::warn_about_result() const {
 
   // Background vertices that carry input points given at different coordinates.
   std::size_t merged = 0;
-  for (index_t vertex = 0; vertex < background_.nb_vertices(); ++vertex) {
+  for (index_t vertex = 0; vertex < session_->nb_vertices(); ++vertex) {
     std::optional<MacroRef> first;
     std::optional<MacroRef> other;
     for_each_macro_vertex(vertex, [&](MacroRef const& ref) {
@@ -215,35 +220,21 @@ void Job::warn_about_result() const {
 
 Job::~Job() = default;
 
-void Job::unknown_curve(uuid const& id) const {
-  throw ToolError{
-      EXIT_FAILED,
-      source_ + ": the background records an element of an unknown curve " + id.string()};
-}
-
-internal::MacroEdgePaths const* Job::all_paths() const {
+InsertedEdgePaths const* Job::all_paths() const {
   if (paths_asked_) return paths_ ? &*paths_ : nullptr;
   paths_asked_ = true;
-  std::vector<internal::MacroEdgePathQuery> queries;
-  path_query_.assign(edge_begin_.back(), NO_ID);
-  for (auto const c : inserted_) {
-    if (removed(c)) continue;
-    auto const& data = input_.curves[c];
-    for (auto const edge : distinct_edges(c)) {
-      auto const first = carriers_[c][data.edges[edge][0]];
-      auto const last = carriers_[c][data.edges[edge][1]];
-      if (first == NO_ID || last == NO_ID) continue;
-      path_query_[edge_begin_[c] + edge] = static_cast<index_t>(queries.size());
-      queries.push_back({{first, last}, MeshEdge{*ids_[c], edge}});
-    }
-  }
   try {
-    paths_ = line_->macro_edge_paths(queries, path_step_limit());
+    paths_ = session_->macro_edge_paths();
   } catch (LumoraException const&) {
     // Some query throws: each is asked alone, so that the others keep their answers.
-    path_query_.clear();
+    return nullptr;
   }
-  return paths_ ? &*paths_ : nullptr;
+  path_query_.assign(edge_begin_.back(), NO_ID);
+  for (std::size_t query = 0; query < paths_->curves.size(); ++query) {
+    auto const curve = position_[paths_->curves[query]];
+    path_query_[edge_begin_[curve] + paths_->edges[query]] = static_cast<index_t>(query);
+  }
+  return &*paths_;
 }
 
 EdgePath Job::path(std::size_t curve, index_t edge, bool log_failure) const {
@@ -253,6 +244,9 @@ EdgePath Job::path(std::size_t curve, index_t edge, bool log_failure) const {
   auto const last = carriers_[curve][data.edges[edge][1]];
   if (first == NO_ID || last == NO_ID) return answer;
   answer.vertices = std::array<index_t, 2>{first, last};
+  // The output format gives no chain (`null`) for an edge whose two ends landed on one
+  // background vertex, where the session answers with an empty one.
+  if (first == last) return answer;
   auto const* paths = all_paths();
   auto const slot = edge_begin_[curve] + edge;
   if (paths != nullptr && edge < data.edges.size() && path_query_[slot] != NO_ID) {
@@ -261,8 +255,7 @@ EdgePath Job::path(std::size_t curve, index_t edge, bool log_failure) const {
     return answer;
   }
   try {
-    answer.path =
-        line_->macro_edge_path({first, last}, MeshEdge{*ids_[curve], edge}, path_step_limit());
+    answer.path = session_->path(*handles_[curve], edge);
   } catch (LumoraException const& error) {
     answer.error = error.what();
     if (log_failure) {

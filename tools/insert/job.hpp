@@ -1,7 +1,7 @@
-// The tool's main job: builds the background and the input curves, inserts the curves in
-// order, removes those the input names in "remove" and cleans the background. The result
-// is then read straight from the library, one element at a time, by the writers: the job
-// keeps the input and the library's background line, and only small per-input-element
+// The tool's main job, run by a `BackgroundLineSession`: builds the background, inserts the
+// input curves in order, removes those the input names in "remove" and cleans the
+// background. The result is then read straight from the session, one element at a time, by
+// the writers: the job keeps the input and the session, and only small per-input-element
 // tables besides (so that an output of any size is written in the memory of one record).
 //
 //   velk::tool::Job job{input, "in.json"};
@@ -18,7 +18,6 @@
 #include <string>
 #include <vector>
 
-#include <absl/container/flat_hash_map.h>
 #include <absl/types/span.h>
 #include <velk/background_line.hpp>
 
@@ -52,11 +51,6 @@ struct EdgePath {
   std::string error;
 };
 
-// The input curve (its position in `JobInput::curves`) of each inserted curve's uuid: the
-// millions of macro entries of a large result are resolved through it. The kernel's uuid
-// has an `AbslHashValue`.
-using CurveLookup = absl::flat_hash_map<uuid, std::size_t>;
-
 // The job, run at construction. Neither copyable nor movable (the library's objects refer
 // to one another).
 class Job {
@@ -66,9 +60,10 @@ class Job {
   // curve left out has nothing to remove: a warning says so), cleans the background and
   // finds where each input vertex landed; then logs a warning for input edges that became
   // zero-length and for distinct input points snapped together. Progress goes through the
-  // library's logger. Throws `ToolError` (`EXIT_FAILED`) when an insertion fails, with
-  // `source`, the curve, the library's own message and the first point that lies on no
-  // background edge.
+  // library's logger. With `options.keep_going`, the curves with a point on no background
+  // edge (the session's `point_off_background`) are left out, each named in a warning.
+  // Throws `ToolError` (`EXIT_FAILED`) when an insertion fails, with `source`, the curve and
+  // the session's message (for a point on no background edge: which point).
   Job(JobInput const& input, std::string source, JobOptions options = {});
   ~Job();
   Job(Job const&) = delete;
@@ -77,39 +72,33 @@ class Job {
   JobInput const& input() const { return input_; }
 
   // The background after cleaning, with final indices.
-  index_t nb_vertices() const { return background_.nb_vertices(); }
-  // In the user's units (the library's coordinate divided by the scaling, exactly).
-  double x(index_t vertex) const {
-    return options_.scaling.from_library(background_.point(vertex).value(0));
-  }
+  index_t nb_vertices() const { return session_->nb_vertices(); }
+  // In the user's units.
+  double x(index_t vertex) const { return session_->point(vertex); }
   // Whether a split made the vertex during the insertions.
   bool created_by_split(index_t vertex) const { return !original_[vertex]; }
-  index_t nb_edges() const { return background_.nb_edges(); }
-  std::array<index_t, 2> edge_vertices(index_t edge) const {
-    return background_.edge_vertices(edge);
-  }
+  index_t nb_edges() const { return session_->nb_edges(); }
+  std::array<index_t, 2> edge_vertices(index_t edge) const { return session_->edge(edge); }
 
   // Calls `visit(MacroRef)` for each input vertex recorded on `vertex`, in recording order
   // (repeats kept).
   template <typename Visit>
   void for_each_macro_vertex(index_t vertex, Visit&& visit) const {
-    for (auto const macro : line_->macro_vertex_view(vertex)) {
-      visit(MacroRef{curve_of(macro.mesh_id), macro.vertex_id});
-    }
+    session_->for_each_macro_vertex(vertex, [&](std::size_t handle, index_t element) {
+      visit(MacroRef{position_[handle], element});
+    });
   }
   // Calls `visit(MacroRef)` for each input edge `edge` carries, in recording order.
   template <typename Visit>
   void for_each_macro_element(index_t edge, Visit&& visit) const {
-    for (auto const macro : line_->macro_element_view(edge)) {
-      visit(MacroRef{curve_of(macro.mesh_id), macro.element_id});
-    }
+    session_->for_each_macro_element(edge, [&](std::size_t handle, index_t element) {
+      visit(MacroRef{position_[handle], element});
+    });
   }
   std::size_t nb_macro_vertices(index_t vertex) const {
-    return line_->macro_vertex_view(vertex).size();
+    return session_->nb_macro_vertices(vertex);
   }
-  std::size_t nb_macro_elements(index_t edge) const {
-    return line_->macro_element_view(edge).size();
-  }
+  std::size_t nb_macro_elements(index_t edge) const { return session_->nb_macro_elements(edge); }
 
   // The input curves inserted (all but those left out), in file order.
   std::vector<std::size_t> const& inserted_curves() const { return inserted_; }
@@ -140,25 +129,17 @@ class Job {
   index_t carrier(std::size_t curve, index_t vertex) const { return carriers_[curve][vertex]; }
 
   // The chain of background edges of input edge `edge` of `curve`, between the carriers of
-  // its two ends, as the library's `macro_edge_path` answers it with a step limit no walk
-  // can reach (the number of background edges): the chain is missing only when none exists.
-  // The first call asks the library for the chains of every inserted edge at once
-  // (`macro_edge_paths`, one pass over the line); should that fail, each edge is asked
-  // alone. When a query throws, the answer holds the message, and with `log_failure` a
-  // warning is logged.
+  // its two ends, as the session answers it: missing only when none exists. The first call
+  // asks the session for the chains of every inserted edge at once (`macro_edge_paths`, one
+  // pass over the line); should that fail, each edge is asked alone. When a query throws,
+  // the answer holds the message, and with `log_failure` a warning is logged.
   EdgePath path(std::size_t curve, index_t edge, bool log_failure) const;
 
  private:
-  std::size_t curve_of(uuid const& id) const {
-    auto const found = curves_by_id_.find(id);
-    if (found == curves_by_id_.end()) unknown_curve(id);
-    return found->second;
-  }
-  [[noreturn]] void unknown_curve(uuid const& id) const;
   // The chains of every inserted edge whose two ends were placed, found at the first call;
-  // null when the library refused them all at once.
-  internal::MacroEdgePaths const* all_paths() const;
-  index_t path_step_limit() const { return std::max<index_t>(1, background_.nb_edges()); }
+  // null when the session refused them all at once.
+  InsertedEdgePaths const* all_paths() const;
+  void leave_out_curves_off_background();
   void log_size() const;
   void warn_about_result() const;
 
@@ -166,16 +147,11 @@ class Job {
   std::string source_;
   JobOptions options_;
   std::vector<std::size_t> inserted_;
-  // Declared so that they are destroyed in reverse: inserter, modifier and builders before
-  // the background line, the background line before its curve.
-  EdgedCurve<1> background_;
-  std::unique_ptr<EdgedCurveBuilder<1>> background_builder_;
-  std::unique_ptr<internal::BackgroundLine> line_;
-  std::unique_ptr<internal::BackgroundLineBuilder> line_builder_;
-  std::unique_ptr<internal::BackgroundLineModifier> modifier_;
-  std::unique_ptr<internal::BackgroundLineInserter> inserter_;
-  std::vector<std::optional<uuid>> ids_;  // of each inserted curve, by input position
-  CurveLookup curves_by_id_;
+  std::unique_ptr<BackgroundLineSession> session_;
+  // Each inserted curve's session handle, by input position, and the input position of each
+  // handle.
+  std::vector<std::optional<std::size_t>> handles_;
+  std::vector<std::size_t> position_;
   std::vector<bool> original_;
   std::vector<std::vector<ReportEntry>> reports_;
   std::vector<std::optional<internal::ElementRemovalInfo>> removals_;
@@ -183,7 +159,7 @@ class Job {
   // Filled by `all_paths`: the answers, and per curve and input edge the query that asked
   // for it (NO_ID for none).
   mutable bool paths_asked_ = false;
-  mutable std::optional<internal::MacroEdgePaths> paths_;
+  mutable std::optional<InsertedEdgePaths> paths_;
   mutable std::vector<index_t> path_query_;  // by `edge_begin_[curve] + edge`
   // Per curve, where its edges start in a table with a slot per input edge of every curve.
   std::vector<std::size_t> edge_begin_;

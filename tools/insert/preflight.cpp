@@ -12,10 +12,6 @@
 namespace velk::tool {
 namespace {
 
-// Ends closer than this (scaled) to a point are tested one by one: the tolerance plus room
-// for the rounding of the bounds.
-constexpr double END_MARGIN = 2 * GEOMETRIC_TOLERANCE;
-
 // The first coordinate of `input` that scaling by 2^exponent would make infinite or
 // subnormal, as "curve "A" (curves[0]): points[3] = 1e+300 would overflow".
 std::optional<std::string> unscalable(JobInput const& input, int exponent) {
@@ -67,74 +63,7 @@ Scaling choose_scaling(double requested, JobInput const& input, std::string cons
   return scaling;
 }
 
-BackgroundCover::BackgroundCover(CurveData const& background, Scaling const& scaling)
-    : scaling_{scaling} {
-  for (auto const& edge : background.edges) {
-    auto const a = scaling.to_library(background.points[edge[0]]);
-    auto const b = scaling.to_library(background.points[edge[1]]);
-    intervals_.push_back({std::min(a, b), std::max(a, b)});
-  }
-  std::sort(intervals_.begin(), intervals_.end(),
-            [](Interval const& p, Interval const& q) { return p.low < q.low; });
-  // Merged: each interval then starts past the end of the one before.
-  std::vector<Interval> merged;
-  for (auto const& interval : intervals_) {
-    if (!merged.empty() && interval.low <= merged.back().high) {
-      merged.back().high = std::max(merged.back().high, interval.high);
-    } else {
-      merged.push_back(interval);
-    }
-  }
-  // Every end, sorted, for the points within the tolerance of one.
-  for (auto const& interval : intervals_) {
-    ends_.push_back(interval.low);
-    ends_.push_back(interval.high);
-  }
-  std::sort(ends_.begin(), ends_.end());
-  intervals_ = std::move(merged);
-}
-
-bool BackgroundCover::covers(double x) const {
-  auto const scaled = scaling_.to_library(x);
-  // Between the ends of an edge, or on one: on the background.
-  auto const after =
-      std::upper_bound(intervals_.begin(), intervals_.end(), scaled,
-                       [](double value, Interval const& i) { return value < i.low; });
-  if (after != intervals_.begin() && scaled <= std::prev(after)->high) return true;
-  // Otherwise within the tolerance of an end, as the library measures it.
-  for (auto end = std::lower_bound(ends_.begin(), ends_.end(), scaled - END_MARGIN);
-       end != ends_.end() && *end <= scaled + END_MARGIN; ++end) {
-    if (within_tolerance(scaled, *end)) return true;
-  }
-  return false;
-}
-
-std::optional<std::string> outside_point(CurveData const& curve, BackgroundCover const& cover) {
-  auto const check_edge = [&](index_t edge) -> std::optional<std::string> {
-    for (auto const point : curve.edges[edge]) {
-      if (!cover.covers(curve.points[point])) {
-        return "point " + std::to_string(point) + " at x = " + format_number(curve.points[point]) +
-               " lies on no background edge";
-      }
-    }
-    return std::nullopt;
-  };
-  if (curve.insert) {
-    for (auto const edge : *curve.insert) {
-      if (auto reason = check_edge(edge)) return reason;
-    }
-  } else {
-    for (index_t edge = 0; edge < curve.edges.size(); ++edge) {
-      if (auto reason = check_edge(edge)) return reason;
-    }
-  }
-  return std::nullopt;
-}
-
-void warn_about_input(JobInput const& input, Scaling const& scaling) {
-  auto const& background = input.background;
-  warn_about_background(background.points, background.edges, scaling);
-
+void warn_about_input(JobInput const& input) {
   std::size_t first = 0;
   std::size_t without_edges = 0;
   for (std::size_t c = input.curves.size(); c-- > 0;) {
@@ -161,17 +90,8 @@ JobOptions prepare_job(JobInput const& input, std::string const& source, double 
                      " of each other snap together (coordinates scaled by 2^" +
                      std::to_string(options.scaling.exponent) + " inside the library)");
   }
-  warn_about_input(input, options.scaling);
+  warn_about_input(input);
   options.keep_going = keep_going;
-  if (keep_going) {
-    BackgroundCover const cover{input.background, options.scaling};
-    for (std::size_t c = 0; c < input.curves.size(); ++c) {
-      if (auto reason = outside_point(input.curves[c], cover)) {
-        Logger::log_warn(curve_label(input, c) + " left out: " + *reason);
-        options.left_out.emplace_back(c, std::move(*reason));
-      }
-    }
-  }
   return options;
 }
 

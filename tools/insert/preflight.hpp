@@ -1,11 +1,10 @@
 // What the tool checks before it inserts anything: the scaling that maps the user's
-// snapping tolerance onto the library's absolute one, the curves that would fail (a point
-// on no background edge), and the shapes of input worth a warning.
+// snapping tolerance onto the library's absolute one, and the shapes of input worth a
+// warning that the session does not see (curves without edges). The session warns about
+// the background, and `Job` leaves out the curves that would fail (`--keep-going`).
 //
 //   auto const scaling = velk::tool::choose_scaling(1e-12, input, "in.json");
-//   velk::tool::BackgroundCover const cover{input.background, scaling};
-//   auto reason = velk::tool::outside_point(input.curves[0], cover);
-//   velk::tool::warn_about_input(input, scaling);
+//   velk::tool::warn_about_input(input);
 #pragma once
 
 #include <cmath>
@@ -38,33 +37,9 @@ void check_tolerance(double requested);
 // (`source` starts the message).
 Scaling choose_scaling(double requested, JobInput const& input, std::string const& source);
 
-// The part of the axis the background covers, as the library tests it: a point lies on an
-// edge when it is within the tolerance of an end (measured exactly, `within_tolerance`) or
-// strictly between the ends, computed on the scaled coordinates.
-class BackgroundCover {
- public:
-  BackgroundCover(CurveData const& background, Scaling const& scaling);
-
-  // Whether the point at `x` (user's units) lies on some background edge.
-  bool covers(double x) const;
-
- private:
-  struct Interval {
-    double low;  // scaled
-    double high;
-  };
-  Scaling scaling_;
-  std::vector<Interval> intervals_;  // the edges' intervals merged where they touch, in order
-  std::vector<double> ends_;         // every edge end, sorted
-};
-
-// Why `curve` cannot be inserted: "point 2 at x = 7 lies on no background edge" for the
-// first point of an edge to insert (in insertion order) that lies on no background edge;
-// nothing when every such point lies on one.
-std::optional<std::string> outside_point(CurveData const& curve, BackgroundCover const& cover);
-
-// How the job runs: the scaling of the coordinates, and the input curves to leave out
-// (`--keep-going`), each with the reason.
+// How the job runs: the scaling of the coordinates, and whether to leave out the input
+// curves with a point on no background edge (`--keep-going`); `Job` fills `left_out`, each
+// curve with the reason.
 struct JobOptions {
   Scaling scaling;
   // Whether curves that would fail are left out (the outputs then list them, even none).
@@ -73,15 +48,13 @@ struct JobOptions {
 };
 
 // The options of a run of `input` (`source` names it in messages) with the snapping
-// distance `tolerance` (user's units; logged unless `GEOMETRIC_TOLERANCE`) and, with
-// `keep_going`, the curves that would fail left out, each named in a warning. Logs the
-// warnings of `warn_about_input`. Throws what `choose_scaling` throws.
+// distance `tolerance` (user's units; logged unless `GEOMETRIC_TOLERANCE`) and
+// `keep_going`. Logs the warnings of `warn_about_input`. Throws what `choose_scaling`
+// throws.
 JobOptions prepare_job(JobInput const& input, std::string const& source, double tolerance,
                        bool keep_going);
 
-// Logs one warning line per kind of suspicious input, with a count and the first example:
-// background edges that overlap others (an unsorted background), zero-length background
-// edges, curves with no edge.
-void warn_about_input(JobInput const& input, Scaling const& scaling);
+// Logs a warning, with a count and the first example, for input curves with no edge.
+void warn_about_input(JobInput const& input);
 
 }  // namespace velk::tool
