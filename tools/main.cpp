@@ -97,6 +97,10 @@ void add_log_options(CLI::App& command, LogOptions& options) {
 // buffered stderr, one write per line into the buffer and the buffer flushed at most ten
 // times a second (and at exit, and by every error message, which goes through the same
 // buffer): two progress lines per curve, unbuffered, cost seconds on 160 000 curves.
+// Log lines wait in stderr's buffer: out with them before the results go to stdout, so that a
+// terminal showing both shows them in the order they happened.
+void flush_log() { std::fflush(stderr); }
+
 void set_up_logger(LogOptions const& options) {
   Logger::set_level(options.quiet ? Logger::LEVEL::off : log_levels().at(options.level));
   static char buffer[1 << 16];
@@ -142,6 +146,7 @@ int run_insert(InsertOptions const& options) {
       input, options.input,
       prepare_job(input, options.input, options.tolerance, options.keep_going));
   outputs.commit();
+  flush_log();
   if (options.summary) write_summary(std::cout, *job);
   for (auto const& target : outputs.targets()) Logger::log_info("wrote " + target.string());
   return job->left_out().empty() ? 0 : EXIT_LEFT_OUT;
@@ -165,6 +170,7 @@ int run_demo(DemoOptions const& options) {
   outputs.add(directory / "result.svg", [&](std::ostream& out) { write_svg(out, *job); });
   job = std::make_unique<Job>(input, "demo");
   outputs.commit();
+  flush_log();
   write_summary(std::cout, *job);
   std::cout << "\nWrote";
   for (auto const& target : outputs.targets()) std::cout << ' ' << target.string();

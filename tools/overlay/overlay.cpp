@@ -1,6 +1,7 @@
 #include "overlay/overlay.hpp"
 
 #include <algorithm>
+#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <thread>
@@ -210,6 +211,8 @@ void run_overlay_job(OverlayOptions const& options) {
         if (auto const found = lengths.find(rows[i].sequence); found != lengths.end()) {
           style.length = found->second;
         }
+        // Log lines wait in stderr's buffer: out with this line's before its rows on stdout.
+        if (&tsv == &std::cout) std::fflush(stderr);
         write_rows(tsv, rows[i], set.names, set.spellings, style);
         // Standard output that failed fails the run at once (a file's failure is its commit's).
         if (&tsv == &std::cout && !tsv) throw_stdout_failure();
