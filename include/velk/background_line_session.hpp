@@ -279,6 +279,15 @@ class VELK_BACKGROUND_LINE_API BackgroundLineSession {
   // edges in the order of their first report entry. Throws the library's `LumoraException`
   // when a chain cannot be followed (then `path` tells which).
   InsertedEdgePaths macro_edge_paths() const;
+  // The same on carriers already found by `carriers()` (and still valid), which it then does
+  // not look for again.
+  InsertedEdgePaths macro_edge_paths(std::vector<std::vector<index_t>> const& carriers) const;
+
+  // The background vertex that carries each input vertex, as `vertex_of` answers it (the
+  // lowest that records it; `NO_ID` for none), for every curve in one pass over the
+  // background's vertices: `carriers()[handle][vertex]`, empty for a removed curve. Valid
+  // until the line next changes.
+  std::vector<std::vector<index_t>> carriers() const;
 
   // The objects behind the session, for the full API; coordinates are scaled. Editing the
   // line through them bypasses the session's checks and names.

@@ -807,11 +807,9 @@ std::size_t BackgroundLineSession::nb_macro_elements(index_t edge) const {
   return impl_->line.macro_element_view(edge).size();
 }
 
-InsertedEdgePaths BackgroundLineSession::macro_edge_paths() const {
-  static constexpr char const* OPERATION = "BackgroundLineSession::macro_edge_paths";
+std::vector<std::vector<index_t>> BackgroundLineSession::carriers() const {
+  static constexpr char const* OPERATION = "BackgroundLineSession::carriers";
   auto const& state = *impl_;
-  // The carrier of every input vertex (the lowest background vertex that records it, as
-  // `vertex_of` finds it), in one pass over the background's vertices.
   std::vector<std::vector<index_t>> carriers(state.by_handle.size());
   for (auto const& input : state.curves) {
     carriers[input->handle].assign(input->curve->nb_vertices(), NO_ID);
@@ -822,11 +820,31 @@ InsertedEdgePaths BackgroundLineSession::macro_edge_paths() const {
       if (slot == NO_ID) slot = vertex;
     }
   }
+  return carriers;
+}
+
+InsertedEdgePaths BackgroundLineSession::macro_edge_paths() const {
+  return macro_edge_paths(carriers());
+}
+
+InsertedEdgePaths BackgroundLineSession::macro_edge_paths(
+    std::vector<std::vector<index_t>> const& carriers) const {
+  static constexpr char const* OPERATION = "BackgroundLineSession::macro_edge_paths";
+  auto const& state = *impl_;
+  if (carriers.size() != state.by_handle.size()) {
+    refuse(OPERATION, absl::StrCat("the carriers name ", carriers.size(),
+                                   " curves, the session has ", state.by_handle.size()));
+  }
   InsertedEdgePaths result;
   std::vector<internal::MacroEdgePathQuery> queries;
   std::vector<bool> seen;
   for (auto const& input : state.curves) {
     auto const& carrier = carriers[input->handle];
+    if (carrier.size() != input->curve->nb_vertices()) {
+      refuse(OPERATION,
+             absl::StrCat("the carriers of curve \"", input->name, "\" name ", carrier.size(),
+                          " vertices, the curve has ", input->curve->nb_vertices()));
+    }
     seen.assign(input->curve->nb_edges(), false);
     for (auto const& entry : input->report) {
       if (seen[entry.edge]) continue;
@@ -834,6 +852,7 @@ InsertedEdgePaths BackgroundLineSession::macro_edge_paths() const {
       auto const& ends = input->curve->edge_vertices(entry.edge);
       std::array<index_t, 2> const placed{carrier[ends[0]], carrier[ends[1]]};
       if (placed[0] == NO_ID || placed[1] == NO_ID) continue;
+      for (auto const vertex : placed) state.check_vertex(vertex, OPERATION);
       result.curves.push_back(input->handle);
       result.edges.push_back(entry.edge);
       result.ends.push_back(placed);

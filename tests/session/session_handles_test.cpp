@@ -157,6 +157,20 @@ TEST(BackgroundLineSessionHandles, AgreeWithTheAnswersByNameThroughRemovalAndCle
       }
     }
     EXPECT_EQ(asked, all.curves.size());
+    // The carriers of every vertex at once are `vertex_of`'s answers; stale ones are refused.
+    auto const carriers = by_handle.carriers();
+    ASSERT_EQ(carriers.size(), job.names.size());
+    EXPECT_TRUE(carriers[gone].empty());
+    for (std::size_t c = 0; c < job.names.size(); ++c) {
+      if (c == gone) continue;
+      for (index_t v = 0; v < job.points[c].size(); ++v) {
+        EXPECT_EQ(carriers[c][v], by_name.vertex_of(job.names[c], v).value_or(NO_ID));
+      }
+    }
+    EXPECT_EQ(by_handle.macro_edge_paths(carriers).curves, all.curves);
+    auto stale = carriers;
+    stale.pop_back();
+    EXPECT_THROW(by_handle.macro_edge_paths(stale), velk::InvalidArgument);
   }
 }
 

@@ -14,13 +14,12 @@
 
 namespace velk::tool {
 
-std::string status_name(unsigned value) {
+std::string status_name(InsertedEdge::STATUS status) {
   using STATUS = InsertedEdge::STATUS;
-  auto const status = static_cast<STATUS>(value);
   if (status == STATUS::inserted || status == STATUS::walk_stopped) {
     return std::string{BackgroundLineSession::status_name(status)};
   }
-  return "status_" + std::to_string(value);
+  return "status_" + std::to_string(static_cast<unsigned>(status));
 }
 
 Job::Job(JobInput const& input, std::string source, JobOptions options)
@@ -35,8 +34,8 @@ Job::Job(JobInput const& input, std::string source, JobOptions options)
   }
   if (options_.keep_going) leave_out_curves_off_background();
 
-  reports_.resize(input.curves.size());
   handles_.resize(input.curves.size());
+  removals_.resize(input.curves.size());
   std::vector<bool> leave_out(input.curves.size(), false);
   for (auto const& [curve, reason] : options_.left_out) leave_out.at(curve) = true;
   for (std::size_t i = 0; i < input.curves.size(); ++i) {
@@ -56,12 +55,6 @@ Job::Job(JobInput const& input, std::string source, JobOptions options)
       throw ToolError{EXIT_FAILED, source_ + ": " + curve_label(input, i) +
                                        ": insertion failed: " + error.what()};
     }
-    auto const& report = session_->report(handle);
-    auto& entries = reports_[i];
-    entries.reserve(report.size());
-    for (auto const& entry : report) {
-      entries.push_back({entry.edge, static_cast<unsigned>(entry.status)});
-    }
     handles_[i] = handle;
     if (position_.size() <= handle) position_.resize(handle + 1, 0);
     position_[handle] = i;
@@ -76,7 +69,7 @@ Job::Job(JobInput const& input, std::string source, JobOptions options)
     auto const nb_edges = input.curves[i].edges.size();
     edge_begin_[i + 1] = edge_begin_[i] + nb_edges;
     seen.assign(nb_edges, false);
-    for (auto const& entry : reports_[i]) {
+    for (auto const& entry : report(i)) {
       if (entry.edge >= seen.size()) seen.resize(entry.edge + 1, false);
       if (!seen[entry.edge]) {
         seen[entry.edge] = true;
@@ -88,7 +81,6 @@ Job::Job(JobInput const& input, std::string source, JobOptions options)
 
   // The curves to remove, once every curve is in: the line is then what inserting only the
   // others would have made. A curve left out was never inserted: nothing to remove.
-  removals_.resize(input.curves.size());
   if (!input.remove.empty()) {
     std::map<std::string_view, std::size_t> curve_named;
     for (std::size_t i = 0; i < input.curves.size(); ++i) {
@@ -101,6 +93,8 @@ Job::Job(JobInput const& input, std::string source, JobOptions options)
                          "], was left out: nothing to remove");
         continue;
       }
+      // The session forgets a removed curve: its report is kept here for the outputs.
+      removed_reports_.emplace(i, session_->report(*handles_[i]));
       removals_[i] = session_->remove(*handles_[i]);
     }
   }
@@ -116,17 +110,9 @@ Job::Job(JobInput const& input, std::string source, JobOptions options)
     if (now != NO_ID && now < original_.size()) original_[now] = true;
   }
 
-  // The first background vertex (in index order) that carries each input vertex.
-  carriers_.resize(input.curves.size());
-  for (std::size_t i = 0; i < input.curves.size(); ++i) {
-    carriers_[i].assign(input.curves[i].points.size(), NO_ID);
-  }
-  for (index_t vertex = 0; vertex < session_->nb_vertices(); ++vertex) {
-    for_each_macro_vertex(vertex, [&](MacroRef const& ref) {
-      auto& slot = carriers_[ref.curve].at(ref.element);
-      if (slot == NO_ID) slot = vertex;
-    });
-  }
+  // The first background vertex (in index order) that carries each input vertex, kept for
+  // the chains of every edge (`all_paths`) too.
+  carriers_ = session_->carriers();
   log_size();
   warn_about_result();
 }
@@ -173,8 +159,8 @@ void Job::warn_about_result() const {
     auto const& data = input_.curves[c];
     for (auto const edge : distinct_edges(c)) {
       auto const& ends = data.edges[edge];
-      auto const first = carriers_[c][ends[0]];
-      if (first == NO_ID || first != carriers_[c][ends[1]]) continue;
+      auto const first = carrier(c, ends[0]);
+      if (first == NO_ID || first != carrier(c, ends[1])) continue;
       if (zero_length++ == 0) {
         example = "edge " + std::to_string(edge) + " of " + curve_label(input_, c) + ", from " +
                   format_number(data.points[ends[0]]) + " to " +
@@ -220,11 +206,18 @@ void Job::warn_about_result() const {
 
 Job::~Job() = default;
 
+std::vector<InsertedEdge> const& Job::report(std::size_t curve) const {
+  static std::vector<InsertedEdge> const none;
+  if (!handles_[curve]) return none;
+  if (removed(curve)) return removed_reports_.at(curve);
+  return session_->report(*handles_[curve]);
+}
+
 InsertedEdgePaths const* Job::all_paths() const {
   if (paths_asked_) return paths_ ? &*paths_ : nullptr;
   paths_asked_ = true;
   try {
-    paths_ = session_->macro_edge_paths();
+    paths_ = session_->macro_edge_paths(carriers_);
   } catch (LumoraException const&) {
     // Some query throws: each is asked alone, so that the others keep their answers.
     return nullptr;
@@ -240,8 +233,8 @@ InsertedEdgePaths const* Job::all_paths() const {
 EdgePath Job::path(std::size_t curve, index_t edge, bool log_failure) const {
   auto const& data = input_.curves[curve];
   EdgePath answer{edge, std::nullopt, std::nullopt, {}};
-  auto const first = carriers_[curve][data.edges[edge][0]];
-  auto const last = carriers_[curve][data.edges[edge][1]];
+  auto const first = carrier(curve, data.edges[edge][0]);
+  auto const last = carrier(curve, data.edges[edge][1]);
   if (first == NO_ID || last == NO_ID) return answer;
   answer.vertices = std::array<index_t, 2>{first, last};
   // The output format gives no chain (`null`) for an edge whose two ends landed on one

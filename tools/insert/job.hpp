@@ -13,6 +13,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,13 +32,6 @@ namespace velk::tool {
 struct MacroRef {
   std::size_t curve;
   index_t element;
-};
-
-// One entry of an insertion report: the input edge and its status value
-// (`ElementInsertionInfo::INSERTION_STATUS`; see `status_name`).
-struct ReportEntry {
-  index_t edge;
-  unsigned status;
 };
 
 // The answer for one inserted input edge (listed once however often it was inserted): the
@@ -117,7 +111,7 @@ class Job {
   bool removed(std::size_t curve) const { return removals_[curve].has_value(); }
 
   // The insertion report of input curve `curve`, in insertion order (empty when left out).
-  std::vector<ReportEntry> const& report(std::size_t curve) const { return reports_[curve]; }
+  std::vector<InsertedEdge> const& report(std::size_t curve) const;
   // The input edges of that report, each once, in the order of their first entry.
   absl::Span<index_t const> distinct_edges(std::size_t curve) const {
     return absl::MakeConstSpan(distinct_).subspan(
@@ -126,7 +120,11 @@ class Job {
 
   // The background vertex that carries input vertex `vertex` of curve `curve` (the first,
   // in index order, whose macro vertices name it), or `NO_ID`.
-  index_t carrier(std::size_t curve, index_t vertex) const { return carriers_[curve][vertex]; }
+  index_t carrier(std::size_t curve, index_t vertex) const {
+    if (!handles_[curve]) return NO_ID;
+    auto const& carried = carriers_[*handles_[curve]];
+    return vertex < carried.size() ? carried[vertex] : NO_ID;
+  }
 
   // The chain of background edges of input edge `edge` of `curve`, between the carriers of
   // its two ends, as the session answers it: missing only when none exists. The first call
@@ -153,8 +151,9 @@ class Job {
   std::vector<std::optional<std::size_t>> handles_;
   std::vector<std::size_t> position_;
   std::vector<bool> original_;
-  std::vector<std::vector<ReportEntry>> reports_;
   std::vector<std::optional<internal::ElementRemovalInfo>> removals_;
+  std::map<std::size_t, std::vector<InsertedEdge>> removed_reports_;  // by input position
+  // The session's carriers of every input vertex, by handle (see `carrier`).
   std::vector<std::vector<index_t>> carriers_;
   // Filled by `all_paths`: the answers, and per curve and input edge the query that asked
   // for it (NO_ID for none).
@@ -168,7 +167,7 @@ class Job {
   std::vector<std::size_t> distinct_begin_;
 };
 
-// The name of an insertion status value: "inserted", "walk_stopped", else "status_<value>".
-std::string status_name(unsigned value);
+// The name of an insertion status: "inserted", "walk_stopped", else "status_<value>".
+std::string status_name(InsertedEdge::STATUS status);
 
 }  // namespace velk::tool

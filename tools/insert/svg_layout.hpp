@@ -42,8 +42,7 @@ constexpr std::size_t MAX_LANE_LABEL = 22;
 constexpr char const* BACKGROUND_VERTEX_COLOUR = "#222222";
 constexpr char const* SPLIT_VERTEX_COLOUR = "#c0392b";
 constexpr char const* WALK_STOPPED_COLOUR = "#c0392b";
-inline constexpr auto WALK_STOPPED =
-    static_cast<unsigned>(internal::ElementInsertionInfo::INSERTION_STATUS::walk_stopped);
+inline constexpr auto WALK_STOPPED = InsertedEdge::STATUS::walk_stopped;
 inline constexpr char const* PALETTE[] = {"#4e79a7", "#f28e2b", "#59a14f", "#e15759", "#76b7b2",
                                           "#edc948", "#b07aa1", "#ff9da7", "#9c755f", "#8cd17d"};
 
